@@ -1,0 +1,39 @@
+#include "app/program.h"
+
+#include "app/unit1.h"
+#include "platform/instance_lock.h"
+#include "viewer/unit2.h"
+#include "viewer/unit3.h"
+#include "viewer/unit4.h"
+#include "viewer/unit5.h"
+#include "viewer/unit6.h"
+
+namespace dorv::app {
+
+int RunProgram(const ProgramHooks& hooks) {
+  // Only one copy runs: a second start ends at once and shows nothing.
+  platform::InstanceLock instanceMutex("orewadorvda");
+  if (!instanceMutex.Acquired()) return 1;
+
+  int code = 0;
+  ui::TApplication application;
+  application.Title = "DORV_UPDATER";
+  try {
+    if (hooks.prepare) hooks.prepare(application);
+    application.CreateForm(Form1);
+    application.CreateForm(viewer::Form2);
+    application.CreateForm(viewer::Form3);
+    application.CreateForm(viewer::Form4);
+    application.CreateForm(viewer::Form5);
+    application.CreateForm(viewer::Form6);
+    Form1->Show();
+    if (hooks.run) code = hooks.run(application);
+  } catch (...) {
+    // Shown by the standard exception display; the program then ends normally.
+    application.HandleException(std::current_exception());
+  }
+  application.DestroyForms();
+  return code;
+}
+
+}  // namespace dorv::app

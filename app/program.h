@@ -1,0 +1,23 @@
+#pragma once
+#include <functional>
+
+#include "ui/application.h"
+
+namespace dorv::app {
+
+// The program's start-up and end: the single-instance guard, the application
+// object with its title, the six windows in their order, the main loop given
+// by the caller (the Qt front end or the script runner), and the release of
+// the guard. Returns the exit code: 1 when another copy runs (nothing shown),
+// else what run returns.
+struct ProgramHooks {
+  // After the application object exists, before any window is created
+  // (screen size, clock, modal services of a front end).
+  std::function<void(ui::TApplication&)> prepare;
+  // The main loop, after the main window is shown.
+  std::function<int(ui::TApplication&)> run;
+};
+
+int RunProgram(const ProgramHooks& hooks);
+
+}  // namespace dorv::app

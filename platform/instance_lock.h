@@ -1,0 +1,22 @@
+#pragma once
+#include <string>
+
+namespace dorv::platform {
+
+// The single-instance guard: an exclusive lock on a named file in the runtime
+// directory, held for the life of the object (and so of the process).
+class InstanceLock {
+ public:
+  explicit InstanceLock(const std::string& name);
+  ~InstanceLock();
+  InstanceLock(const InstanceLock&) = delete;
+  InstanceLock& operator=(const InstanceLock&) = delete;
+
+  // False when another process holds the lock or the file cannot be opened.
+  bool Acquired() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace dorv::platform

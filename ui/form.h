@@ -1,0 +1,117 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <nlohmann/json_fwd.hpp>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "ui/canvas.h"
+#include "ui/controls.h"
+
+namespace dorv::ui {
+
+enum class TBorderStyle { Single, Sizeable, Dialog };
+enum class TPosition { Designed, ScreenCenter, MainFormCenter };
+
+// A window: its design (read from resources/forms/<name>.json at creation),
+// the components it owns, and the events of the window itself.
+class TForm : public TComponent {
+ public:
+  // Loads the design "forms/<designName>.json".
+  explicit TForm(const std::string& designName);
+  ~TForm() override;
+
+  // Frame sizes: the outer size is the client size plus these.
+  static constexpr int kFrameWidth = 16;
+  static constexpr int kFrameHeight = 39;
+
+  const std::string& Caption() const { return caption_; }
+  void SetCaption(const std::string& s);
+  int Left() const { return left_; }
+  int Top() const { return top_; }
+  int Width() const { return width_; }  // outer size
+  int Height() const { return height_; }
+  int ClientWidth() const { return width_ - kFrameWidth; }
+  int ClientHeight() const { return height_ - kFrameHeight; }
+  void SetBounds(int l, int t, int w, int h);
+  void SetLeft(int v) { SetBounds(v, top_, width_, height_); }
+  void SetTop(int v) { SetBounds(left_, v, width_, height_); }
+  void SetWidth(int v) { SetBounds(left_, top_, v, height_); }
+  void SetHeight(int v) { SetBounds(left_, top_, width_, v); }
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  TPosition Position() const { return position_; }
+  const TFont& Font() const { return font_; }
+  void SetFontColor(TColor c);
+  TColor Color() const { return color_; }
+
+  bool Visible() const { return visible_; }
+  // Show: visible, placed by Position, OnShow, painted at the next turn.
+  void Show();
+  void Hide();
+  // Close: OnClose, then hidden; closing the main form ends the program.
+  void Close();
+
+  // Components by name; Find<T> throws std::logic_error for a missing name or
+  // another kind (a design and its form code disagree: a programming error).
+  TComponent* FindComponent(const std::string& name) const;
+  template <class T>
+  T* Find(const std::string& name) const {
+    auto* c = dynamic_cast<T*>(FindComponent(name));
+    if (!c) throw std::logic_error(Name() + ": no component " + name + " of the expected kind");
+    return c;
+  }
+  const std::vector<std::unique_ptr<TComponent>>& Components() const { return components_; }
+  // The design entry of a component of a kind the toolkit does not know.
+  const nlohmann::json* DesignOf(const std::string& name) const;
+
+  // Events of the window.
+  TNotifyEvent OnShow;
+  TNotifyEvent OnClose;
+  TNotifyEvent OnResize;
+  std::function<void(TCanvas&)> OnPaint;
+  std::function<void(TMouseButton, int x, int y)> OnMouseDown;
+
+  // Runs the creation handler (after the global reference is set).
+  virtual void DoCreate() {}
+
+  // Asks for a paint at the next turn of the event loop. A front end that
+  // draws the window sets the hook; without one the form paints on an
+  // off-screen canvas (LastPaint).
+  void Invalidate();
+  void SetInvalidateHook(std::function<void()> hook) { invalidateHook_ = std::move(hook); }
+  // Paints now on the given canvas (the front end's paint event, printing).
+  void PaintOn(TCanvas& canvas);
+  // The canvas of the paint running now (null outside a paint).
+  TCanvas* Canvas() const { return paintCanvas_; }
+  const TRecordingCanvas& LastPaint() const { return offscreen_; }
+  int PaintCount() const { return paintCount_; }
+
+  // A user's mouse press on the window surface.
+  void UserMouseDown(TMouseButton b, int x, int y);
+
+  bool GetProperty(const std::string& prop, std::string& out) const override;
+  // State variables of the window by name, for scripts ("LoggerReady", ...).
+  virtual bool GetStateVariable(const std::string& name, std::string& out) const;
+
+ private:
+  void LoadDesign(const std::string& designName);
+
+  std::string caption_;
+  int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+  bool visible_ = false;
+  TBorderStyle borderStyle_ = TBorderStyle::Sizeable;
+  TPosition position_ = TPosition::Designed;
+  TFont font_;
+  TColor color_ = clBtnFace;
+  std::vector<std::unique_ptr<TComponent>> components_;
+  std::vector<std::pair<std::string, std::shared_ptr<nlohmann::json>>> foreign_;
+  std::function<void()> invalidateHook_;
+  TRecordingCanvas offscreen_;
+  TCanvas* paintCanvas_ = nullptr;
+  bool paintPending_ = false;
+  int paintCount_ = 0;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace dorv::ui

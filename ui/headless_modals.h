@@ -1,0 +1,51 @@
+#pragma once
+#include <chrono>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "ui/modal.h"
+
+namespace dorv::ui {
+
+class EventLoop;
+
+// Modal services without a screen: every modal takes its answer from a queue
+// (a test or a script fills it), after keeping the event loop running for a
+// moment as a person would take to answer. Everything shown is recorded.
+class HeadlessModals : public ModalServices {
+ public:
+  explicit HeadlessModals(EventLoop* loop) : loop_(loop) {}
+
+  // "ok", "cancel" or a text (a prompt's input, a file path, a PDF path).
+  void QueueAnswer(const std::string& answer) { answers_.push_back(answer); }
+  void SetAnswerDelay(std::chrono::milliseconds d) { delay_ = d; }
+
+  // Texts of every information box and exception display shown so far.
+  const std::vector<std::string>& Messages() const { return messages_; }
+  // One line per modal shown: kind and its title or text.
+  const std::vector<std::string>& Shown() const { return shown_; }
+  // Requests of the file dialogs shown, in order.
+  const std::vector<FileDialogRequest>& FileRequests() const { return fileRequests_; }
+
+  void ShowMessage(const std::string& text) override;
+  bool InputQuery(const std::string& caption, const std::string& prompt,
+                  std::string& value) override;
+  bool FileDialog(FileDialogRequest& req) override;
+  std::unique_ptr<TPrinter> PrintDialog() override;
+  void ShowException(const std::string& message) override;
+
+ private:
+  // Keeps the loop running for the answer delay, then takes the next answer
+  // (empty optional when none is queued).
+  bool TakeAnswer(std::string& answer);
+
+  EventLoop* loop_;
+  std::deque<std::string> answers_;
+  std::chrono::milliseconds delay_{300};
+  std::vector<std::string> messages_;
+  std::vector<std::string> shown_;
+  std::vector<FileDialogRequest> fileRequests_;
+};
+
+}  // namespace dorv::ui
