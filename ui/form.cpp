@@ -162,16 +162,19 @@ std::unique_ptr<TComponent> MakeComponent(const json& c, const TFont& formFont) 
 }  // namespace
 
 TForm::TForm(const std::string& designName) : TComponent(designName, Kind::Form) {
-  LoadDesign(designName);
+  LoadDesign(resources::Get("forms/" + designName + ".json"));
+}
+
+TForm::TForm(const std::string& name, DesignText design) : TComponent(name, Kind::Form) {
+  LoadDesign(design.json);
 }
 
 TForm::~TForm() {
   *alive_ = false;
 }
 
-void TForm::LoadDesign(const std::string& designName) {
-  std::string_view text = resources::Get("forms/" + designName + ".json");
-  json d = json::parse(text);
+void TForm::LoadDesign(std::string_view designJson) {
+  json d = json::parse(designJson);
   caption_ = d.value("caption", "");
   left_ = d.value("left", 0);
   top_ = d.value("top", 0);

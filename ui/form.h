@@ -4,6 +4,7 @@
 #include <nlohmann/json_fwd.hpp>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ui/canvas.h"
@@ -20,6 +21,11 @@ class TForm : public TComponent {
  public:
   // Loads the design "forms/<designName>.json".
   explicit TForm(const std::string& designName);
+  // Loads a design given as JSON text (tests, tools).
+  struct DesignText {
+    std::string_view json;
+  };
+  TForm(const std::string& name, DesignText design);
   ~TForm() override;
 
   // Frame sizes: the outer size is the client size plus these.
@@ -95,7 +101,7 @@ class TForm : public TComponent {
   virtual bool GetStateVariable(const std::string& name, std::string& out) const;
 
  private:
-  void LoadDesign(const std::string& designName);
+  void LoadDesign(std::string_view designJson);
 
   std::string caption_;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
