@@ -1,6 +1,7 @@
 # Writes a C++ source that holds the given files as byte arrays, with a lookup
 # by name. Called at build time:
-#   cmake -DOUT=file.cpp -DENTRIES="name=path;name=path" -P embed.cmake
+#   cmake -DOUT=file.cpp -DENTRIES="name=path|name=path" -P embed.cmake
+string(REPLACE "|" ";" ENTRIES "${ENTRIES}")
 set(body "#include <cstddef>\n#include <string_view>\n\nnamespace dorv::resources {\nnamespace {\n")
 set(table "")
 set(i 0)

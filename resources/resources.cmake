@@ -15,7 +15,7 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/resources/extra.cmake)
 endif()
 
 set(out ${CMAKE_BINARY_DIR}/generated/resources_data.cpp)
-string(REPLACE ";" "\\;" entries_arg "${DORV_EMBED_ENTRIES}")
+string(REPLACE ";" "|" entries_arg "${DORV_EMBED_ENTRIES}")
 add_custom_command(
   OUTPUT ${out}
   COMMAND ${CMAKE_COMMAND} "-DOUT=${out}" "-DENTRIES=${entries_arg}" -P ${CMAKE_SOURCE_DIR}/cmake/embed.cmake

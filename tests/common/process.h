@@ -1,0 +1,97 @@
+#pragma once
+// Runs the project's programs as child processes in tests.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace dorv::testing {
+
+inline std::string BinDir() {
+  return DORV_BIN_DIR;
+}
+
+// A fresh private runtime directory, removed with the object.
+struct TempDir {
+  std::string path;
+  TempDir() {
+    char tmpl[] = "/tmp/dorv-test-XXXXXX";
+    path = mkdtemp(tmpl);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+};
+
+struct ProcessResult {
+  int exitCode = -1;  // -1 when killed by a signal or timed out
+  std::string out, err;
+};
+
+// Runs argv[0] (a path) with the given standard input and extra environment
+// entries ("NAME=value"); kills it after timeoutMs.
+inline ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input,
+                                const std::vector<std::string>& env = {}, int timeoutMs = 60000) {
+  int inPipe[2], outPipe[2], errPipe[2];
+  if (pipe2(inPipe, O_CLOEXEC) || pipe2(outPipe, O_CLOEXEC) || pipe2(errPipe, O_CLOEXEC)) return {};
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(inPipe[0], 0);
+    dup2(outPipe[1], 1);
+    dup2(errPipe[1], 2);
+    for (auto& e : env) putenv(const_cast<char*>(e.c_str()));
+    std::vector<char*> args;
+    for (auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  close(inPipe[0]);
+  close(outPipe[1]);
+  close(errPipe[1]);
+  signal(SIGPIPE, SIG_IGN);
+  if (!input.empty()) (void)!write(inPipe[1], input.data(), input.size());
+  close(inPipe[1]);
+  ProcessResult r;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  bool outOpen = true, errOpen = true;
+  while (outOpen || errOpen) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    deadline - std::chrono::steady_clock::now())
+                    .count();
+    if (left <= 0) {
+      kill(pid, SIGKILL);
+      break;
+    }
+    pollfd fds[2] = {{outOpen ? outPipe[0] : -1, POLLIN, 0},
+                     {errOpen ? errPipe[0] : -1, POLLIN, 0}};
+    if (poll(fds, 2, static_cast<int>(left)) <= 0) continue;
+    char buf[4096];
+    for (int i = 0; i < 2; ++i) {
+      if (!(fds[i].revents & (POLLIN | POLLHUP))) continue;
+      ssize_t n = read(fds[i].fd, buf, sizeof buf);
+      if (n > 0) {
+        (i == 0 ? r.out : r.err).append(buf, n);
+      } else {
+        (i == 0 ? outOpen : errOpen) = false;
+      }
+    }
+  }
+  close(outPipe[0]);
+  close(errPipe[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+}  // namespace dorv::testing
