@@ -6,6 +6,7 @@
 #include "ui/application.h"
 #include "ui/dialogs.h"
 #include "ui/event_loop.h"
+#include "ui/raster_canvas.h"
 #include "ui/text.h"
 
 namespace dorv::ui {
@@ -302,6 +303,17 @@ void TForm::PaintOn(TCanvas& canvas) {
     ~Restore() { f->paintCanvas_ = c; }
   } restore{this, saved};
   if (OnPaint) OnPaint(canvas);
+}
+
+void TForm::GrabClientImage(int& w, int& h, std::vector<unsigned char>& rgb) {
+  if (grabHook_) {
+    grabHook_(w, h, rgb);
+    return;
+  }
+  TRasterCanvas image = RenderFormImage(*this);
+  w = image.Width();
+  h = image.Height();
+  rgb = image.Rgb();
 }
 
 void TForm::UserMouseDown(TMouseButton b, int x, int y) {

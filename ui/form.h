@@ -93,6 +93,13 @@ class TForm : public TComponent {
   const TRecordingCanvas& LastPaint() const { return offscreen_; }
   int PaintCount() const { return paintCount_; }
 
+  // An image of the client area as it is drawn now (RGB, 3 bytes a pixel):
+  // the front end grabs its real window through the hook; without one the
+  // form renders its paint and controls in memory.
+  using GrabHook = std::function<void(int& w, int& h, std::vector<unsigned char>& rgb)>;
+  void SetGrabHook(GrabHook hook) { grabHook_ = std::move(hook); }
+  void GrabClientImage(int& w, int& h, std::vector<unsigned char>& rgb);
+
   // A user's mouse press on the window surface.
   void UserMouseDown(TMouseButton b, int x, int y);
 
@@ -113,6 +120,7 @@ class TForm : public TComponent {
   std::vector<std::unique_ptr<TComponent>> components_;
   std::vector<std::pair<std::string, std::shared_ptr<nlohmann::json>>> foreign_;
   std::function<void()> invalidateHook_;
+  GrabHook grabHook_;
   TRecordingCanvas offscreen_;
   TCanvas* paintCanvas_ = nullptr;
   bool paintPending_ = false;
