@@ -1,0 +1,86 @@
+#pragma once
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace dorv::platform {
+
+// Read-only access to the system's device registry, in the shape the port
+// search reads it: keys by path, their value names, string values.
+class Registry {
+ public:
+  virtual ~Registry() = default;
+  // Opens a key below the local machine's root; false when it does not exist.
+  virtual bool OpenKeyReadOnly(const std::string& path) = 0;
+  // Names of the values of the open key, in the registry's order.
+  virtual std::vector<std::string> GetValueNames() = 0;
+  // A string value of the open key; empty when missing.
+  virtual std::string ReadString(const std::string& name) = 0;
+  virtual void CloseKey() = 0;
+};
+
+// Key paths the port search reads.
+inline constexpr const char* kSerialCommKey = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+inline constexpr const char* kFtdiBusKey = "SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS\\";
+inline constexpr const char* kDeviceParameters = "\\0000\\Device Parameters";
+// USB identities in the FTDI enumeration form: the logger's own, and the
+// generic converter accepted on request.
+inline constexpr const char* kLoggerIdentity = "VID_0403+PID_6001+DORV0001A";
+inline constexpr const char* kGenericFtdiIdentity = "VID_0403+PID_6001+FTDI0001A";
+
+std::string DeviceKeyPath(const std::string& identity);
+
+// A registry held in memory (tests, and the snapshot the system registry
+// builds): key path -> ordered (name, value) pairs.
+class MemoryRegistry : public Registry {
+ public:
+  using Values = std::vector<std::pair<std::string, std::string>>;
+  void SetKey(const std::string& path, Values values) { keys_[path] = std::move(values); }
+  void RemoveKey(const std::string& path) { keys_.erase(path); }
+  void Clear() { keys_.clear(); }
+
+  bool OpenKeyReadOnly(const std::string& path) override;
+  std::vector<std::string> GetValueNames() override;
+  std::string ReadString(const std::string& name) override;
+  void CloseKey() override { open_ = nullptr; }
+
+ private:
+  std::map<std::string, Values> keys_;
+  const Values* open_ = nullptr;
+};
+
+// One serial port the system offers: a real USB converter or a port
+// registered in the runtime directory (the simulated logger).
+struct SerialDeviceInfo {
+  std::string portName;     // "COM<n>"
+  std::string device;       // device path, e.g. /dev/ttyUSB0 or /dev/pts/3
+  std::string identity;     // FTDI enumeration form "VID_0403+PID_6001+<serial>A", may be empty
+  bool registered = false;  // from the runtime directory
+};
+
+// The serial ports of this system: FTDI USB serial devices (vendor 0403) and
+// the live registrations of the runtime directory. Real devices get stable
+// COM numbers derived from their serial numbers (see the README).
+std::vector<SerialDeviceInfo> ListSerialDevices();
+
+// The registry of this system, built from ListSerialDevices() at every
+// opening of the serial-port map (so each port search sees the ports of that
+// moment), and registering each port name in the port namespace.
+std::unique_ptr<Registry> CreateSystemRegistry();
+
+// Builds the registry keys for a list of devices (shared by the system
+// registry and tests): the serial-port map with one "VCP" value per device,
+// and a device key per identity ("PortName"); a DORV identity (serial number
+// beginning "DORV") answers the logger's own key.
+void FillRegistry(MemoryRegistry& reg, const std::vector<SerialDeviceInfo>& devices);
+
+// Reads the runtime directory's port registrations (ports/COM<n> files of
+// key=value lines); stale ones (device gone, process gone) are skipped.
+std::vector<SerialDeviceInfo> ReadRegisteredPorts(const std::string& runtimeDir);
+
+// The COM number given to a real device with this serial number, avoiding the
+// numbers in use.
+int StableComNumber(const std::string& serial, const std::vector<int>& inUse);
+
+}  // namespace dorv::platform
