@@ -54,7 +54,7 @@ TEST(RecordDecoding, DataLineForms) {
 TEST(RecordDecoding, YearWrapAndRepeatability) {
   // December 31 23:59:59, then January 1 00:00:00 (the logger's epoch
   // counter steps with the year).
-  std::vector<std::string> recs = {"C7F7EFB000000010", "1420000000000010"};
+  std::vector<std::string> recs = {"C3F7EFB000000010", "1420000000000010"};
   auto first = DecodeAll(recs, 2015);
   EXPECT_EQ(first[0].line.substr(0, 19), "2015/12/31 23:59:59");
   EXPECT_EQ(first[1].line.substr(0, 19), "2016/01/01 00:00:00");
