@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -29,6 +30,8 @@ constexpr auto kBurstPeriod = 5ms;     // 200 rows per second
 constexpr auto kBurstSlack = 100ms;    // a burst further behind than this does not catch up
 constexpr auto kNoClientPoll = 20ms;   // how often the line is checked while nobody listens
 constexpr size_t kBurstBacklog = 64;   // rows wait while this much output is pending
+constexpr auto kUnplugSettle = 50ms;   // before the reader's queue is looked at
+constexpr auto kUnplugDrain = 2s;      // longest wait for the reader before the line is cut
 
 [[noreturn]] void Fail(const std::string& what) {
   throw std::runtime_error(what + ": " + std::strerror(errno));
@@ -340,6 +343,22 @@ void Simulator::Execute(Steady::time_point now) {
 }
 
 void Simulator::Unplug() {
+  // Bytes sent before the cut have reached the far end of a real cable; on a
+  // pseudo-terminal, closing the master would throw away what the reader has
+  // not taken yet. So wait (a little) until the reader has taken them.
+  if (int probe = open(device_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); probe >= 0) {
+    // Written bytes reach the reader's queue a moment later, so the count
+    // is trusted only after a short settling time.
+    const auto start = Steady::now();
+    int waiting = 0;
+    while (Steady::now() - start < kUnplugSettle ||
+           (ioctl(probe, FIONREAD, &waiting) == 0 && waiting > 0 &&
+            Steady::now() - start < kUnplugDrain))
+      usleep(5000);
+    close(probe);
+  }
+  // The registration goes first, so whoever sees the line die finds it gone.
+  Unregister();
   close(master_);
   master_ = -1;
   unplugged_ = true;
@@ -347,7 +366,6 @@ void Simulator::Unplug() {
   out_.clear();
   queue_.clear();
   busy_ = Busy::kIdle;
-  Unregister();
   std::fprintf(stderr, "dorv-logger-sim: unplugged after %lld bytes\n",
                static_cast<long long>(sent_));
 }
