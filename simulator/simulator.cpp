@@ -87,6 +87,16 @@ std::chrono::steady_clock::duration Simulator::Bucket::UntilNext() const {
       std::chrono::duration<double>((1.0 - tokens) / rate));
 }
 
+void Simulator::OutQueue::Consume(size_t n) {
+  head_ += n;
+  if (head_ == buf_.size()) {
+    clear();
+  } else if (head_ > 65536 && head_ > buf_.size() / 2) {
+    buf_.erase(0, head_);
+    head_ = 0;
+  }
+}
+
 Simulator::Simulator(Options options)
     : opt_(std::move(options)),
       logger_(opt_.record_list ? *opt_.record_list
@@ -382,7 +392,7 @@ void Simulator::WriteOutput(Steady::time_point now) {
   if (n == 0) return;
   ssize_t w = write(master_, out_.data(), n);
   if (w <= 0) return;
-  out_.erase(0, static_cast<size_t>(w));
+  out_.Consume(static_cast<size_t>(w));
   out_bucket_.Take(static_cast<size_t>(w));
   sent_ += w;
   if (limit >= 0 && sent_ >= limit && !out_.empty()) Unplug();

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <deque>
 #include <string>
+#include <string_view>
 
 #include "simulator/logger.h"
 #include "simulator/options.h"
@@ -58,6 +59,32 @@ class Simulator {
 
   enum class Busy { kIdle, kWaitAck, kBurst, kRestart };
 
+  // Bytes waiting for the line. A download can be megabytes, so sent bytes
+  // are dropped from the front only now and then.
+  class OutQueue {
+   public:
+    OutQueue& operator+=(std::string_view s) {
+      buf_.append(s);
+      return *this;
+    }
+    OutQueue& operator+=(char c) {
+      buf_ += c;
+      return *this;
+    }
+    size_t size() const { return buf_.size() - head_; }
+    bool empty() const { return size() == 0; }
+    const char* data() const { return buf_.data() + head_; }
+    void Consume(size_t n);
+    void clear() {
+      buf_.clear();
+      head_ = 0;
+    }
+
+   private:
+    std::string buf_;
+    size_t head_ = 0;
+  };
+
   void Register();
   void Unregister();
   void ProbeLine(Steady::time_point now, bool& readable);
@@ -87,7 +114,7 @@ class Simulator {
   bool client_ = false;  // someone has the slave side open
   bool unplugged_ = false;
   Bucket in_bucket_, out_bucket_;
-  std::string out_;
+  OutQueue out_;
   int64_t sent_ = 0;
   Steady::time_point last_input_{};
 
