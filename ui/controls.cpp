@@ -219,6 +219,26 @@ void TEdit::UserKey(char key) {
 
 void TEdit::UserType(const std::string& text) {
   SelectAll();
+  TypeAtSelection(text);
+  FireUserChange();
+}
+
+void TEdit::SetSelection(int start, int length) {
+  selStart_ = std::clamp(start, 0, static_cast<int>(text_.size()));
+  selLength_ = std::clamp(length, 0, static_cast<int>(text_.size()) - selStart_);
+}
+
+void TEdit::UserInput(const std::string& text) {
+  TypeAtSelection(text);
+  FireUserChange();
+}
+
+void TEdit::UserEdit(const std::string& text) {
+  UserSetText(text);
+  FireUserChange();
+}
+
+void TEdit::TypeAtSelection(const std::string& text) {
   for (size_t i = 0; i < text.size();) {
     unsigned char b = static_cast<unsigned char>(text[i]);
     size_t len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 1;
@@ -242,7 +262,6 @@ void TEdit::UserType(const std::string& text) {
     }
     i += len;
   }
-  FireUserChange();
 }
 
 // ---- TComboBox ----

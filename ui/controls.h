@@ -176,6 +176,15 @@ class TEdit : public TControl {
   // A user's typing: select all, each byte through UserKey, then the end of
   // typing (OnChange of combo boxes). Multi-byte UTF-8 characters go whole.
   virtual void UserType(const std::string& text);
+  // The caret and selection of a window's edit field.
+  void SetSelection(int start, int length);
+  // A user's typing at the current selection, as a window delivers it: each
+  // character through UserKey (multi-byte characters whole), then the change
+  // event where this kind fires it.
+  void UserInput(const std::string& text);
+  // A user's edit that is not typing (the delete key, cut): the new text,
+  // then the change event where this kind fires it.
+  void UserEdit(const std::string& text);
 
   TNotifyEvent OnChange;
   TKeyPressEvent OnKeyPress;
@@ -185,6 +194,9 @@ class TEdit : public TControl {
   virtual void UserSetText(const std::string& s);
   virtual void FireUserChange() {}
   int selStart_ = 0, selLength_ = 0;
+
+ private:
+  void TypeAtSelection(const std::string& text);
 };
 
 // Editable drop-down list. A program setting Text or ItemIndex fires no

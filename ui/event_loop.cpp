@@ -148,7 +148,7 @@ bool EventLoop::ProcessOne() {
   Fn fn;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!sync_.empty()) {
+    if (SyncReady()) {
       sync = sync_.front();
       sync_.pop_front();
       sync->state = 1;
@@ -158,7 +158,9 @@ bool EventLoop::ProcessOne() {
     }
   }
   if (sync) {
+    ++syncDepth_;
     RunGuarded(sync->fn);
+    --syncDepth_;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       sync->state = 2;
@@ -200,7 +202,7 @@ bool EventLoop::RunUntil(const std::function<bool()>& pred, std::chrono::millise
     auto wakeAt = deadline;
     if (auto due = NextDue(); due && *due < wakeAt) wakeAt = *due;
     std::unique_lock<std::mutex> lock(mutex_);
-    if (!woken_ && sync_.empty() && posted_.empty() && idle_.empty())
+    if (!woken_ && !SyncReady() && posted_.empty() && idle_.empty())
       cv_.wait_until(lock, wakeAt, [&] { return woken_; });
     woken_ = false;
   }

@@ -50,6 +50,12 @@ class EventLoop {
   // Run until pred() holds (checked after every item) or the time is up.
   bool RunUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout);
 
+  // While a synchronous call runs, further synchronous calls wait instead of
+  // running from a loop nested inside it (a modal box opened by a receive
+  // handler): they run once it has returned, or are withdrawn at their
+  // time-out, so that such a handler is never entered twice. Off by default.
+  void SetHoldNestedSync(bool hold) { holdNestedSync_ = hold; }
+
   // The earliest timer due time, if a timer runs.
   std::optional<Clock::time_point> NextDue();
   // Called from any thread whenever new work arrives or a timer is armed.
@@ -83,6 +89,7 @@ class EventLoop {
   };
 
   void RunGuarded(const Fn& fn);
+  bool SyncReady() const { return !sync_.empty() && !(holdNestedSync_ && syncDepth_ > 0); }
   void NotifyWork();
   bool FireDueTimer();
 
@@ -97,6 +104,8 @@ class EventLoop {
   std::mutex hookMutex_;
   bool woken_ = false;
   std::function<void(std::exception_ptr)> onException_;
+  bool holdNestedSync_ = false;  // user-interface thread only
+  int syncDepth_ = 0;            // synchronous calls running now
 };
 
 }  // namespace dorv::ui
