@@ -1,5 +1,16 @@
 #pragma once
+// The graph window (TForm2): the handed-over data as a time graph of the
+// three axes, the temperature and the fifth value, with a time scale, a
+// cursor line, a mouse-marked range that feeds the statistics window, and
+// printing. Handlers here; the paint and the statistics in graph_paint.cpp.
+#include <functional>
+#include <map>
+#include <string>
+
+#include "ui/controls.h"
+#include "ui/dialogs.h"
 #include "ui/form.h"
+#include "viewer/graph_store.h"
 
 namespace dorv::viewer {
 
@@ -7,6 +18,82 @@ class TForm2 : public ui::TForm {
  public:
   TForm2();
   ~TForm2() override;
+  void DoCreate() override { FormCreate(); }
+
+  // ---- Handlers ----
+  void FormCreate();
+  void FormShow();
+  void FormClose();
+  void FormPaint(ui::TCanvas& canvas);
+  void FormMouseDown(ui::TMouseButton button, int x, int y);
+  void Button1Click();  // refill Memo1 from the main window's record lines
+  void Button2Click();  // print
+  void Button4Click();  // parse Memo1 into the store
+  void ScrollBar1Change();
+  void ComboBox1Change();
+  void ComboBox2Change();
+  void CheckBox1Click();
+  void CheckBox2Click();
+  void CheckBox3Click();
+  void Edit1DblClick();
+
+  // ---- Controls ----
+  ui::TLabel* Label1;        // count of backward time steps
+  ui::TLabel* Label2;        // first time
+  ui::TLabel* Label3;        // last time
+  ui::TLabel* Label4;        // cursor time
+  ui::TLabel* Label5;        // name of the data
+  ui::TComboBox* ComboBox1;  // time per division
+  ui::TComboBox* ComboBox2;  // axis of the statistics
+  ui::TButton* Button1;
+  ui::TButton* Button2;
+  ui::TButton* Button4;
+  ui::TCheckBox* CheckBox1;
+  ui::TCheckBox* CheckBox2;
+  ui::TCheckBox* CheckBox3;
+  ui::TScrollBar* ScrollBar1;
+  ui::TMemo* Memo1;  // hidden copy of the record lines
+  ui::TEdit* Edit1;  // hidden: mean override of the statistics
+  ui::TEdit* Edit8;  // hidden: the time unit as text
+  ui::TPrintDialog* PrintDialog1;
+
+  // ---- Sample store ----
+  SampleStore Samples;
+  int SampleEnd = kFirstSample;  // one past the last sample stored by the last parse
+
+  // ---- Window state ----
+  int PlotOriginX = 28;
+  int PlotOriginY = 0;
+  int CursorX = 0;
+  int CursorY = 0;
+  int TimeScaleMul = 1;
+  int TimeScaleDiv = 1;
+  int TimeScaleUnit = 300;
+  int RangeWidth = 0;
+  int RangeStartIndex = 0;
+  int RangeEndIndex = 0;
+  std::string RangeStartText;
+  std::string RangeEndText;
+  int StatAxis = 0;
+
+  // ---- Statistics of the marked range (shown by the statistics window) ----
+  int StatMax = 0;
+  int StatMin = 0;
+  int StatMean = 0;
+  int StatCount = 0;
+
+  // The index of the sample drawn at the cursor: the scroll position, kept
+  // inside the samples stored (kFirstSample when there are none).
+  int CursorSample() const;
+  // Counts of raw data per 1 G as the main window holds it.
+  int Divisor() const;
+
+  bool GetStateVariable(const std::string& name, std::string& out) const override;
+
+ private:
+  void ComputeStatistics();
+  std::string LabelText(int index) const;
+  std::map<std::string, std::function<std::string()>> stateVars_;
 };
 
 extern TForm2* Form2;
