@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <numbers>
 #include <string_view>
 
 #include "simulator/intel_hex.h"
@@ -162,7 +163,7 @@ std::string Logger::Identification() const {
   return Fmt("DORV V1.00 ID%02d", unit_);
 }
 
-std::vector<std::string> Logger::Status(Clock::time_point now) const {
+std::vector<std::string> Logger::Status() const {
   const int count = static_cast<int>(records_.size());
   std::vector<std::string> s;
   s.push_back(Fmt("@M=N%s%02d", model_.c_str(), unit_));
@@ -186,7 +187,6 @@ std::vector<std::string> Logger::Status(Clock::time_point now) const {
   s.push_back("@F f" + OptionGroup('X', fx_) + OptionGroup('Y', fy_) + OptionGroup('Z', fz_));
   s.push_back(Fmt("@L=LTC%d", low_temp_));
   s.push_back(Fmt("@w=W%02d", wait_));
-  (void)now;
   return s;
 }
 
@@ -206,8 +206,8 @@ std::string Logger::MonitorLine() {
 
 std::string Logger::BurstRow(int64_t index) {
   const double phase = static_cast<double>(index);
-  const int x = static_cast<int>(std::lround(6.0 * std::sin(phase * 2 * 3.14159265358979 / 40)));
-  const int y = static_cast<int>(std::lround(3.0 * std::cos(phase * 2 * 3.14159265358979 / 25)));
+  const int x = static_cast<int>(std::lround(6.0 * std::sin(2 * std::numbers::pi * phase / 40)));
+  const int y = static_cast<int>(std::lround(3.0 * std::cos(2 * std::numbers::pi * phase / 25)));
   const int z = Divisor() + rng_.Range(-1, 1);
   return Fmt("%c%02X%02X%02X\r", static_cast<char>('g' + index % 20), x & 0xFF, y & 0xFF, z & 0xFF);
 }
@@ -217,17 +217,10 @@ std::string Logger::RestartText() const {
 }
 
 Reply Logger::HandleLoader(const Command& cmd) {
-  const std::string& n = cmd.name;
-  if (n == ":") {
-    ++hex_records_;
-    const bool ok = CheckHexRecord(cmd.text) == HexCheck::kOk;
-    return Bytes(ok && hex_records_ != faults_.reject_hex_line ? "." : "!", false);
-  }
-  if (n == ";") return Bytes(".", false);
-  if (n == "qs") return Bytes("", false, Reply::Next::kRestart);
-  if (n == "m") return Lines({Identification()});  // leaves the loader
-  if (n == "?") return Bytes("!", false);
-  return Silent();
+  if (cmd.name == ";") return Bytes(".", false);
+  ++hex_records_;
+  const bool ok = CheckHexRecord(cmd.text) == HexCheck::kOk;
+  return Bytes(ok && hex_records_ != faults_.reject_hex_line ? "." : "!", false);
 }
 
 Reply Logger::Handle(const Command& cmd, Clock::time_point now) {
@@ -241,7 +234,7 @@ Reply Logger::Handle(const Command& cmd, Clock::time_point now) {
   if (n == "?") return Rejected();
   if (n == "m") return Lines({Identification()});
   if (n == "p") {
-    Reply r = Lines(Status(now));
+    Reply r = Lines(Status());
     if (faults_.long_line > 0) {
       std::string longer = "LONG ";
       while (static_cast<int>(longer.size()) < faults_.long_line)

@@ -42,8 +42,8 @@ class Logger {
  private:
   enum class Run { kSleep = 0, kRecording = 1, kReserved = 2 };
 
-  Reply HandleLoader(const Command& cmd);
-  std::vector<std::string> Status(Clock::time_point now) const;
+  Reply HandleLoader(const Command& cmd);  // a HEX record or comment line
+  std::vector<std::string> Status() const;
   std::string MonitorLine();
   std::string Identification() const;
   std::string TimeText(Clock::time_point now) const;

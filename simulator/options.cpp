@@ -21,11 +21,11 @@ bool ParseNumber(std::string_view text, T& value, T min, T max) {
 
 }  // namespace
 
-bool ParseFault(std::string_view spec, Faults& f, std::string& error) {
-  const size_t eq = spec.find('=');
-  const std::string_view name = spec.substr(0, eq);
+bool ParseFault(std::string_view text, Faults& f, std::string& error) {
+  const size_t eq = text.find('=');
+  const std::string_view name = text.substr(0, eq);
   const bool has_arg = eq != std::string_view::npos;
-  const std::string_view arg = has_arg ? spec.substr(eq + 1) : std::string_view{};
+  const std::string_view arg = has_arg ? text.substr(eq + 1) : std::string_view{};
   auto flag = [&](bool& b) {
     if (has_arg) {
       error = "fault " + std::string(name) + " takes no argument";

@@ -37,7 +37,7 @@ struct Options {
 
 // Adds one --fault argument ("NAME" or "NAME=ARG"). False with a message when
 // the name is unknown or its argument is missing or malformed.
-bool ParseFault(std::string_view spec, Faults& faults, std::string& error);
+bool ParseFault(std::string_view text, Faults& faults, std::string& error);
 
 // Parses the program's arguments (argv[0] is the program name).
 bool ParseCommandLine(int argc, const char* const* argv, Options& options, std::string& error);

@@ -23,7 +23,7 @@ bool OneOf(char c, std::string_view set) {
 
 constexpr std::string_view kControlSequence = "\x03\x06\x03\x06\x03";
 constexpr size_t kTextArgMax = 16;
-constexpr size_t kLoaderLineMax = 600;
+constexpr size_t kLongestLine = 600;
 
 }  // namespace
 
@@ -130,47 +130,37 @@ CommandRecognizer::Judgement CommandRecognizer::JudgeLogger(std::string_view b) 
       return {n - 2 < kTextArgMax ? Verdict::kMoreOrGap : Verdict::kDone,
               std::string(b.substr(0, 2))};
     default:
-      return {n < kLoaderLineMax ? Verdict::kMoreOrGap : Verdict::kDone, "?"};
+      return {n < kLongestLine ? Verdict::kMoreOrGap : Verdict::kDone, "?"};
   }
 }
 
-CommandRecognizer::Judgement CommandRecognizer::JudgeLoader(std::string_view b) {
+std::optional<CommandRecognizer::Judgement> CommandRecognizer::JudgeLoaderLine(std::string_view b) {
   const size_t n = b.size();
-  switch (b[0]) {
-    case ':': {
-      if (n >= kLoaderLineMax) return {Verdict::kDone, ":"};
-      for (size_t i = 1; i < n; ++i)
-        if (!IsHex(b[i])) return {Verdict::kMoreOrGap, ":"};
-      if (n < 3) return {Verdict::kMoreOrGap, ":"};
-      const size_t length = static_cast<size_t>(HexValue(b[1]) << 4 | HexValue(b[2]));
-      const size_t total = 1 + 2 * (5 + length);
-      return {n < total ? Verdict::kMoreOrGap : Verdict::kDone, ":"};
-    }
-    case ';':
-      return {n < kLoaderLineMax ? Verdict::kMoreOrGap : Verdict::kDone, ";"};
-    case 'q':
-      if (n == 1) return {Verdict::kMore, ""};
-      return {b[1] == 's' ? Verdict::kDone : Verdict::kReject, b[1] == 's' ? "qs" : "?"};
-    case 'm':
-      return {Verdict::kDone, "m"};
-    case '\x06':
-      return {Verdict::kDone, "\x06"};
-    case '\r':
-    case '\n':
-      return {Verdict::kIgnore, ""};
-    default:
-      return {n < kLoaderLineMax ? Verdict::kMoreOrGap : Verdict::kDone, "?"};
-  }
+  if (b[0] == ';') return Judgement{n < kLongestLine ? Verdict::kMoreOrGap : Verdict::kDone, ";"};
+  if (b[0] != ':') return std::nullopt;
+  if (n >= kLongestLine) return Judgement{Verdict::kDone, ":"};
+  for (size_t i = 1; i < n; ++i)
+    if (!IsHex(b[i])) return Judgement{Verdict::kMoreOrGap, ":"};
+  if (n < 3) return Judgement{Verdict::kMoreOrGap, ":"};
+  const size_t length = static_cast<size_t>(HexValue(b[1]) << 4 | HexValue(b[2]));
+  const size_t total = 1 + 2 * (5 + length);
+  return Judgement{n < total ? Verdict::kMoreOrGap : Verdict::kDone, ":"};
+}
+
+CommandRecognizer::Judgement CommandRecognizer::Judge() const {
+  if (loader_)
+    if (auto j = JudgeLoaderLine(buf_)) return *j;
+  return JudgeLogger(buf_);
 }
 
 Command CommandRecognizer::Emit(std::string text, std::string name) {
-  Command cmd{std::move(text), std::move(name), loader_};
-  if (!loader_ && cmd.name == "e")
+  const bool line = loader_ && (name == ":" || name == ";");
+  Command cmd{std::move(text), std::move(name), line};
+  if (cmd.name == "e") {
     loader_ = true;
-  else if (cmd.name == "qs")
+  } else if (cmd.name == "qs" || cmd.name == "m") {
     loader_ = false;
-  else if (loader_ && cmd.name == "m")
-    loader_ = false;
+  }
   return cmd;
 }
 

@@ -11,7 +11,7 @@ namespace dorv::sim {
 struct Command {
   std::string text;     // the bytes as received
   std::string name;     // see below; "?" for input that is not a command, "" for ignored bytes
-  bool loader = false;  // received by the firmware loader
+  bool loader = false;  // a HEX record or comment line for the firmware loader
 };
 
 // Cuts the incoming byte stream into commands. Commands arrive without any
@@ -36,13 +36,14 @@ struct Command {
 // CR and LF on their own are ignored. A fixed-length command still incomplete
 // after the abandon time is rejected.
 //
-// After "e" the loader listens instead:
+// After "e" the loader listens as well: the logger's commands keep their
+// meaning (the adjustment row sends "q7" and friends there, and "S" sends
+// "p" right after "e"), and two more forms are taken:
 //   ':' record    complete when it holds ':' + 2 * (5 + length byte) hex
 //                 digits; a record with a bad character or one cut short
 //                 ends at the gap (and is rejected by the loader)
 //   ';' comment   ends at the gap (";PIC18F87K90")
-//   qs            restart into the logger; m leaves the loader at once
-//   anything else noise until the gap
+// "qs" (restart) and "m" (wake-up) end the loader.
 //
 // Names: the command letters without their argument ("s", "l", "i", "j",
 // "d", "N", "w", "Ox", "OY", "L", "FX", ...), the whole text for the codes and
@@ -66,7 +67,7 @@ class CommandRecognizer {
   // command is partly received.
   std::optional<Duration> IdleThreshold() const;
 
-  bool InLoader() const { return loader_; }
+  bool InLoader() const { return loader_; }  // "e" received, no "qs" or "m" since
   // True while the five-byte control sequence is being received (its ACK
   // bytes belong to it and must not be taken as answers to an ENQ).
   bool InControlSequence() const { return !buf_.empty() && buf_[0] == '\x03'; }
@@ -85,9 +86,10 @@ class CommandRecognizer {
     std::string name;
   };
   static Judgement JudgeLogger(std::string_view b);
-  static Judgement JudgeLoader(std::string_view b);
+  // The loader's own forms, or nullopt for the logger's.
+  static std::optional<Judgement> JudgeLoaderLine(std::string_view b);
   static Judgement JudgeSigned(std::string_view b, size_t arg_at, std::string name);
-  Judgement Judge() const { return loader_ ? JudgeLoader(buf_) : JudgeLogger(buf_); }
+  Judgement Judge() const;
   Command Emit(std::string text, std::string name);
 
   Duration gap_;

@@ -60,7 +60,6 @@ TEST(Loader, ChecksEachLineAndAnswersWithOneByte) {
       {HexRecord(0, 1, {0, 0}), "!"},  // end-of-file record with data
       {HexRecord(0, 6, {}), "!"},      // unknown record type
       {";PIC18F87K90", "."},           // the image's comment line
-      {"p", "!"},                      // not a loader line
       {HexRecord(0, 1, {}), "."},
   };
   for (auto& c : cases) EXPECT_EQ(Answer(*port, c.line), c.answer) << c.line;
@@ -81,12 +80,24 @@ TEST(Loader, RestartEndsWithMAndTheLoggerIsBack) {
   EXPECT_EQ(port->Exchange("m"), "DORV V1.00 ID01\r\n#");
 }
 
+TEST(Loader, LoggerCommandsStillWorkThere) {
+  // The adjustment row sends "e" and then "q7" with a status request, and
+  // "S" sends "p" right after "e": both need the logger's answers.
+  RunningSimulator sim;
+  auto port = sim.Connect();
+  EnterLoader(*port);
+  EXPECT_EQ(port->Exchange("q8"), "#");
+  const std::string status = port->Exchange("p");
+  EXPECT_NE(status.find("@G=1 DR10 LCD8 N\r\n"), std::string::npos) << status;
+  EXPECT_EQ(Answer(*port, HexRecord(0, 1, {})), ".");
+}
+
 TEST(Loader, WakeUpLeavesTheLoader) {
   RunningSimulator sim;
   auto port = sim.Connect();
   EnterLoader(*port);
   EXPECT_EQ(port->Exchange("m"), "DORV V1.00 ID01\r\n#");
-  EXPECT_EQ(port->Exchange("k1"), "#");
+  EXPECT_EQ(port->Exchange(HexRecord(0, 1, {})), "?#");  // no longer a loader line
 }
 
 TEST(Loader, FaultRejectHexLineRefusesTheKthRecord) {

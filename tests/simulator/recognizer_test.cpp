@@ -84,12 +84,13 @@ TEST(Recognizer, LoaderLinesAndLeavingTheLoader) {
       {{"e:020000040030CA:00000001FF"}, "e=e L::=:020000040030CA L::=:00000001FF"},
       {{"e", ":10000000"}, "e=e L::=:10000000"},
       {{"e", ":0G", ";PIC18F87K90"}, "e=e L::=:0G L:;=;PIC18F87K90"},
-      {{"e", "p"}, "e=e L:?=p"},
-      // "qs" restarts the logger, "m" leaves the loader; "q" with anything
-      // else is not a loader command.
-      {{"e", "qsp"}, "e=e L:qs=qs p=p"},
-      {{"e", "mp"}, "e=e L:m=m p=p"},
-      {{"e", "qx", "\r"}, "e=e L:?=qx L:=\\x0D"},
+      // The logger's commands keep working in the loader.
+      {{"e", "p", "q7"}, "e=e p=p q7=q7"},
+      // "qs" restarts the logger and "m" wakes it: both end the loader.
+      {{"e", "qsp"}, "e=e qs=qs p=p"},
+      {{"e", "mp"}, "e=e m=m p=p"},
+      {{"e", "qs", ":00"}, "e=e qs=qs ?=:00"},
+      {{"e", "qx", "\r"}, "e=e ?=qx =\\x0D"},
   };
   for (const Case& c : cases) {
     std::string input;
