@@ -1,6 +1,12 @@
-// The periodic tick of the main window.
+// The periodic tick of the main window: the port search, the connection and
+// the periodic duties; and the connect and Device Manager buttons.
+#include <cctype>
+
 #include "app/unit1.h"
+#include "platform/shell.h"
+#include "serial/serial_port.h"
 #include "ui/application.h"
+#include "ui/text.h"
 
 namespace dorv::app {
 
@@ -12,10 +18,162 @@ void TForm1::Timer1Timer() {
   // 2. The PC clock.
   NowStamp = ui::Application()->Now();
   NowText = ui::FormatYmdHms(NowStamp);
-  // 4. Show the clock.
+  // 3. A deferred wake-up that is due: send it and wait for the answer with
+  // the timer stopped (the reply parser restarts it).
+  if (WakePending == 1 && NowStamp >= WakeAt) {
+    SerialPort1->SetOpen(true);
+    Send("m");
+    WakePending = 0;
+    return;
+  }
+  // 4.
   Label6->SetCaption(NowText);
+  SerialPort1->SetOpen(false);
+  Edit5->SetText("");
+  // 5. The serial-port map.
+  bool anyVcp = false;
+  std::vector<std::string> names;
+  if (Registry->OpenKeyReadOnly(platform::kSerialCommKey)) names = Registry->GetValueNames();
+  ListBox1->SetItems(names);
+  for (auto& n : names)
+    if (n.find("VCP") != std::string::npos) anyVcp = true;
+  bool found = false;
+  if (anyVcp && !names.empty()) {
+    // 7. Candidates: the port names of the "VCP" devices.
+    SetCaption("Serching D-ORV" + TitleSuffix);
+    ListBox2->ClearItems();
+    for (auto& n : names) {
+      if (n.find("VCP") == std::string::npos) continue;
+      Edit4->SetText(Registry->ReadString(n));
+      ListBox2->AddItem(Edit4->Text());
+    }
+    Registry->CloseKey();
+    UpDown1->SetMax(static_cast<int>(ListBox2->Items().size()) - 1);
+    // 8. The logger's own device key.
+    auto tryKey = [&](const char* identity, const char* word) {
+      if (!Registry->OpenKeyReadOnly(platform::DeviceKeyPath(identity))) return;
+      Edit5->SetText(Registry->ReadString("PortName"));
+      Registry->CloseKey();
+      for (auto& port : ListBox2->Items())
+        if (port == Edit5->Text()) {
+          found = true;
+          Edit3->SetText(Edit5->Text());
+        }
+      Edit5->SetText(word);
+    };
+    tryKey(platform::kLoggerIdentity, "DORV");
+    // 9. A generic converter, only when asked for.
+    if (!found && CheckBox1->Checked()) {
+      SetCaption("Serching FTDI" + TitleSuffix);
+      tryKey(platform::kGenericFtdiIdentity, "FTDI");
+    }
+    // 10. (The window repaints itself.)
+    if (!found) {
+      // 11. Ports, but not the logger's.
+      Image4->Show();
+      Image5->Hide();
+      Button45->Hide();
+      SerialPort1->SetOpen(false);
+      AutoConnectDone = 0;
+      if (Monitoring == 1) {
+        Button10Click();
+        LoggerReady = 0;
+        MonitorRequestOpen = 0;
+        LoggerAwake = 0;
+      }
+    } else {
+      // 12. Found: connect once.
+      SetCaption("D-ORV" + TitleSuffix);
+      if (AutoConnectDone == 0) {
+        try {
+          Button4Click();
+          AutoConnectDone = 1;
+          lastConnectError_.clear();
+        } catch (const std::exception& e) {
+          // The port could not be opened: keep the tick running so that it
+          // tries again, and show the same failure only once.
+          Timer1->SetInterval(interval);
+          if (e.what() != lastConnectError_) {
+            lastConnectError_ = e.what();
+            ui::Application()->ShowException(e);
+          }
+          return;
+        }
+      }
+      if (LoggerAwake == 0) return;  // the parser restarts the timer at the answer
+      // 13. Periodic duties while the logger is awake.
+      if (Monitoring == 0 && MonitorStartPending == 1 && MonitorRequestOpen == 0) {
+        SerialPort1->SetOpen(true);
+        Send("p");
+        MonitorStartPending = 0;
+      }
+      if (Monitoring == 1) {
+        if (MonitorExtraCmd.Empty() && MonitorRequestOpen == 0) {
+          Memo1->Clear();
+          SerialPort1->SetOpen(true);
+          while (SerialPort1->CharReady()) SerialPort1->GetChar();
+          Send("n");
+          MonitorRequestOpen = 1;
+          Label23->SetCaption("4");
+        } else if (MonitorRequestOpen == 0) {
+          Send(MonitorExtraCmd.Str());
+          MonitorExtraCmd.Clear();
+        }
+      }
+      if (Monitoring == 0 && TickSendPos != -1) {
+        if (!SerialPort1->Open()) SerialPort1->SetOpen(true);
+        SerialPort1->PutChar(TickSendQueue[TickSendPos]);
+        LastActivity = ui::EventLoop::Clock::now();
+        ++TickSendPos;
+        if (TickSendPos > 4 || TickSendQueue[TickSendPos] == '\0') TickSendPos = -1;
+      }
+    }
+  } else {
+    if (!names.empty()) Registry->CloseKey();
+    // 14. No port at all.
+    SetCaption("Can't find a DORV" + TitleSuffix);
+    Edit3->SetText("No Port");
+    Button4->SetCaption("接<->続");
+    Image4->Show();
+    Image5->Hide();
+    Button45->Hide();
+    AutoConnectDone = 0;
+    SerialPort1->SetOpen(false);
+    LoggerReady = 0;
+    if (Monitoring == 1) Button10Click();
+  }
   // 15. Run again at the remembered interval.
   Timer1->SetInterval(interval);
+}
+
+void TForm1::Button4Click() {
+  // 1. The port number after the three-character prefix ("COM"): the digits
+  // up to the first other character, at most five; none, or a number beyond
+  // the port numbers that exist, gives 0 (the port chooser then asks).
+  const std::string& text = Edit3->Text();
+  long n = 0;
+  for (size_t i = 3, k = 0;
+       i < text.size() && k < 5 && std::isdigit(static_cast<unsigned char>(text[i])); ++i, ++k)
+    n = n * 10 + (text[i] - '0');
+  if (n > 65535) n = 0;
+  // 2. Re-open on that port with nothing old in the input.
+  SerialPort1->SetComNumber(static_cast<unsigned short>(n));
+  SerialPort1->SetOpen(false);
+  SerialPort1->SetOpen(true);
+  SerialPort1->FlushInBuffer();
+  // 3. The wake-up.
+  Button4->SetCaption("|=|");
+  Send("m");
+  FirstQueryPending = 1;
+  // 4.
+  Image4->Show();
+  Image5->Hide();
+  Button45->Hide();
+  LoggerAwake = 0;
+}
+
+void TForm1::Button13Click() {
+  platform::OpenDeviceManager();
 }
 
 }  // namespace dorv::app

@@ -11,9 +11,13 @@
 #include <vector>
 
 #include "app/fixed_text.h"
+#include "link/record_decoding.h"
+#include "platform/registry.h"
+#include "serial/serial_port.h"
 #include "ui/controls.h"
 #include "ui/datetime.h"
 #include "ui/dialogs.h"
+#include "ui/event_loop.h"
 #include "ui/form.h"
 
 namespace dorv::app {
@@ -29,27 +33,115 @@ class TForm1 : public ui::TForm {
   ~TForm1() override;
   void DoCreate() override { FormCreate(); }
 
-  // ---- Handlers ----
+  // ---- Creation and the periodic tick (app/) ----
   void FormCreate();
   void Timer1Timer();
+  void Button4Click();   // connect
+  void Button13Click();  // Device Manager
 
-  // ---- Controls used by the handlers ----
-  ui::TTimer* Timer1;
-  ui::TMemo* Memo1;  // the document (cp932 lines)
-  ui::TMemo* Memo2;  // the firmware image
-  ui::TButton* Button11;
-  ui::TButton* Button22;
-  ui::TButton* Button45;
-  ui::TUpDown* UpDown1;
-  ui::TEdit* Edit3;
-  ui::TEdit* Edit9;
-  ui::TLabel* Label6;
-  ui::TComboBox* ComboBox1;
-  ui::TComboBox* ComboBox2;
-  ui::TComboBox* ComboBox3;
-  ui::TComboBox* ComboBox4;
-  ui::TComboBox* ComboBox5;
+  // ---- Receive side (link/) ----
+  void SerialPort1TriggerAvail(unsigned short count);
+
+  // ---- Logger settings (operations/settings.cpp) ----
+  void ComboBox3Change();
+  void ComboBox2Change();
+  void Button17Click();
+  void ComboBox1Change();
+  void Button9Click();
+  void CheckBox2Click();
+  void ComboBox5Change();
+  void Label19DblClick();
+  void Button18Click();
+  void Button19Click();
+  void Button20Click();
+  void Button21Click();
+  void Button23Click();
+  void Button24Click();
+  void Button25Click();
+  void Button31Click();
+  void Button32Click();
+  void Button33Click();
+  void Button34Click();
+  void Label36Click();
+  void Button35Click();
+  void Button36Click();
+  void Button48Click();
+  void Button49Click();
+  void Button50Click();
+  void Button51Click();
+  void Button52Click();
+  void Label17DblClick();
+
+  // ---- Recording control (operations/recording.cpp) ----
+  void ComboBox4Change();
+  void Button2Click();
+  void Button14Click();
+  void Button7Click();
+  void Label25DblClick();
+  void Label26DblClick();
+  void Label30Click();
+
+  // ---- Download and CSV (operations/download.cpp) ----
+  void Button30Click();
+  void Button47Click();
+  void Button3Click();
+  void Button28Click();
+  void Button6Click();
+  void Button27Click();
+  void Button11Click();
+  void Button12Click();
+
+  // ---- Monitor and burst (operations/monitor.cpp) ----
+  void Button10Click();
+  void Button22Click();
+  void Button29Click();
+  void Button40Click();
+
+  // ---- Firmware update (operations/firmware.cpp) ----
+  void Button39Click();
+
+  // ---- Service commands (operations/service.cpp) ----
+  void Button1Click();
+  void Button37Click();
+  void Button38Click();
+  void Button8Click();
+  void Button15Click();
+  void Button46Click();
+  void Button45Click();
+  void Button41Click();
+  void Button43Click();
+  void Button44Click();
+  void Button16Click();
+  void Button26Click();
+  void Button5Click();
+  void Button42Click();
+  void Label20Click();
+
+  // ---- Controls ----
+  ui::TLabel *Label1, *Label2, *Label3, *Label5, *Label6, *Label9, *Label11, *Label13, *Label15,
+      *Label17, *Label18, *Label19, *Label20, *Label22, *Label23, *Label24, *Label25, *Label26,
+      *Label27, *Label30, *Label31, *Label32, *Label33, *Label36, *Label39;
+  ui::TImage *Image4, *Image5;
+  ui::TButton *Button1, *Button2, *Button3, *Button4, *Button5, *Button6, *Button7, *Button8,
+      *Button9, *Button10, *Button11, *Button12, *Button13, *Button14, *Button15, *Button16,
+      *Button17, *Button18, *Button19, *Button20, *Button21, *Button22, *Button23, *Button24,
+      *Button25, *Button26, *Button27, *Button28, *Button29, *Button30, *Button31, *Button32,
+      *Button33, *Button34, *Button35, *Button36, *Button37, *Button38, *Button39, *Button40,
+      *Button41, *Button42, *Button43, *Button44, *Button45, *Button46, *Button47, *Button48,
+      *Button49, *Button50, *Button51, *Button52;
+  ui::TTrackBar *TrackBar1, *TrackBar2, *TrackBar3;
+  ui::TEdit *Edit1, *Edit2, *Edit3, *Edit4, *Edit5, *Edit6, *Edit7, *Edit8, *Edit9, *Edit10,
+      *Edit11, *Edit12, *Edit14, *Edit15, *Edit16, *Edit17;
   ui::TProgressBar* ProgressBar1;
+  ui::TMemo *Memo1, *Memo2;
+  ui::TComboBox *ComboBox1, *ComboBox2, *ComboBox3, *ComboBox4, *ComboBox5;
+  ui::TCheckBox *CheckBox1, *CheckBox2;
+  ui::TUpDown* UpDown1;
+  ui::TListBox *ListBox1, *ListBox2;
+  ui::TTimer* Timer1;
+  ui::TSaveDialog* SaveDialog1;
+  ui::TOpenDialog* OpenDialog1;
+  std::unique_ptr<serial::TSerialPort> SerialPort1;
 
   // ---- Start-up and identity ----
   const std::string TitleSuffix = " KRB Updater 1.00";
@@ -111,10 +203,17 @@ class TForm1 : public ui::TForm {
   TDateTime DownloadStart = 0;
   TDateTime DownloadElapsed = 0;
   int DecodeYear = 0;
+  link::RecordDecodeState Decode;  // the rest of the decoding state
+  int DroppedRecords = 0;          // record lines of a download beyond the store
 
   // ---- Recording control and data naming ----
   int ReserveState = 0;
   std::string DataSourceName;
+
+  // ---- Port search ----
+  std::unique_ptr<platform::Registry> Registry;
+  // Makes the registry reader at start-up (tests put an in-memory one here).
+  static std::function<std::unique_ptr<platform::Registry>()> RegistryFactory;
 
   // ---- Window geometry and scratch ----
   int BaseWidth = 0;
@@ -124,11 +223,58 @@ class TForm1 : public ui::TForm {
 
   bool GetStateVariable(const std::string& name, std::string& out) const override;
 
+  // ---- Helpers shared by the handlers ----
+  // The send procedure's guards: R (logger ready) and I (no exchange runs).
+  bool Ready() const { return LoggerReady == 1; }
+  bool Busy() const;
+  // Writes a command text as it is (the port opens itself when closed) and
+  // notes the activity for the reply watchdog.
+  void Send(const std::string& command);
+  // Sends a command and queues a status request at the logger's next prompt,
+  // stopping the tick for the exchange.
+  void SendWithStatus(const std::string& command);
+  // The connected state, entered when the logger first answers (or by hand).
+  void EnterConnectedState();
+  // The work of the receive handler by state.
+  void ReadBurstRows(unsigned short count);
+  void ReadFirmwareAcks();
+  void ReadReplyLines();
+  void LineEnd();
+  void Prompt();
+  void StatusLine(const char* line, int len);
+  void CompleteDownload();
+  void FormatBurst();
+  void StartDownload(const char* command, bool withDivisor, const char* header2, int height,
+                     bool setSource);
+  // Ends an exchange the logger stopped answering (see the reply watchdog).
+  void ReplyTimedOut();
+
+  // Reply watchdog: when the port stays open with nothing received for this
+  // long, the exchange is ended (the logger never keeps quiet that long
+  // inside an answer).
+  static constexpr int kReplySilenceMs = 5000;
+  ui::EventLoop::Clock::time_point LastActivity;
+  ui::TTimer* ReplyWatchdog = nullptr;
+
+  // Firmware update phases around the line-by-line hand-over.
+  enum class FirmwarePhase { Idle, WaitLoader, WaitRestart };
+  FirmwarePhase FirmwareWait = FirmwarePhase::Idle;
+  ui::EventLoop::Clock::time_point FirmwareWaitSince;
+  int FirmwareRejected = 0;  // lines the loader answered with "!"
+  bool FirmwareWaitExpired() const;
+
  private:
+  void CreateSerialPort();
   void BindControls();
+  void WireEvents();
+  std::unique_ptr<ui::TTimer> watchdog_;
+  std::string lastConnectError_;  // the connect failure shown last
   std::map<std::string, std::function<std::string()>> stateVars_;
 };
 
 extern TForm1* Form1;
+
+// The record-interval text of an index of IntervalCodes ("???" outside).
+std::string IntervalTextFor(int index);
 
 }  // namespace dorv::app

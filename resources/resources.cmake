@@ -8,6 +8,9 @@ foreach(f ${form_files})
   list(APPEND DORV_EMBED_ENTRIES "forms/${n}=${f}")
   list(APPEND DORV_EMBED_DEPENDS ${f})
 endforeach()
+list(APPEND DORV_EMBED_ENTRIES
+  "firmware/PIC18F87K90.hex=${CMAKE_SOURCE_DIR}/resources/firmware/PIC18F87K90.hex")
+list(APPEND DORV_EMBED_DEPENDS ${CMAKE_SOURCE_DIR}/resources/firmware/PIC18F87K90.hex)
 # Other areas append to these two lists before this point through
 # resources/extra.cmake, if it exists.
 if(EXISTS ${CMAKE_SOURCE_DIR}/resources/extra.cmake)

@@ -39,7 +39,7 @@ TEST(ScriptRunner, UserActionsAndPrints) {
             "Form1.ComboBox2.ItemIndex=14\n"
             "Form1.Edit3.Text=COM12\n"
             "Form1.Timer1.Interval=2000\n"
-            "Form1.Caption=DORV KRB UPDATER\n"
+            "Form1.Caption=Can't find a DORV KRB Updater 1.00\n"
             "Form1.ComboBox4.Items[0]=今すぐ開始\n"
             "Form1.Memo1.Lines.Count=0\n"
             "Form1.PendingCmd1=\n"

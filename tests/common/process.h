@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -33,7 +34,7 @@ struct TempDir {
 };
 
 struct ProcessResult {
-  int exitCode = -1;  // -1 when killed by a signal or timed out
+  int exitCode = -1;  // 128 + signal when killed by one (137 after a time-out)
   std::string out, err;
 };
 
@@ -90,8 +91,113 @@ inline ProcessResult RunProcess(const std::vector<std::string>& argv, const std:
   close(errPipe[0]);
   int status = 0;
   waitpid(pid, &status, 0);
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  // A program ended by a signal reads as 128 + the signal, as a shell shows it.
+  r.exitCode = WIFEXITED(status)     ? WEXITSTATUS(status)
+               : WIFSIGNALED(status) ? 128 + WTERMSIG(status)
+                                     : -1;
   return r;
+}
+
+}  // namespace dorv::testing
+
+namespace dorv::testing {
+
+// A program running beside the test (the simulated logger), stopped with
+// SIGTERM when the object goes.
+class BackgroundProcess {
+ public:
+  BackgroundProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+    int outPipe[2];
+    if (pipe2(outPipe, O_CLOEXEC) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(outPipe[1], 1);
+      int devnull = open("/dev/null", O_RDWR);
+      dup2(devnull, 0);
+      for (auto& e : env) putenv(const_cast<char*>(e.c_str()));
+      std::vector<char*> args;
+      for (auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+      args.push_back(nullptr);
+      execv(args[0], args.data());
+      _exit(127);
+    }
+    close(outPipe[1]);
+    out_ = outPipe[0];
+  }
+  ~BackgroundProcess() { Stop(); }
+  BackgroundProcess(const BackgroundProcess&) = delete;
+  BackgroundProcess& operator=(const BackgroundProcess&) = delete;
+
+  // The first line the program prints (waits up to timeoutMs).
+  std::string FirstLine(int timeoutMs = 10000) {
+    std::string line;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (out_ >= 0 && line.find('\n') == std::string::npos) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      deadline - std::chrono::steady_clock::now())
+                      .count();
+      if (left <= 0) break;
+      pollfd p{out_, POLLIN, 0};
+      if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+      char c;
+      if (read(out_, &c, 1) != 1) break;
+      line += c;
+    }
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    return line;
+  }
+
+  // Ends it at once without letting it clean up (a pulled cable), and reaps it.
+  void Kill() {
+    if (pid_ > 0) kill(pid_, SIGKILL);
+    Stop();
+  }
+
+  // Stops it (SIGTERM, then SIGKILL after a while) and returns its exit code.
+  int Stop() {
+    if (pid_ <= 0) return -1;
+    kill(pid_, SIGTERM);
+    int status = 0;
+    for (int i = 0; i < 300; ++i) {
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        break;
+      }
+      usleep(10000);
+    }
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, &status, 0);
+      pid_ = -1;
+    }
+    if (out_ >= 0) close(out_);
+    out_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  pid_t Pid() const { return pid_; }
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+};
+
+// The lines of a text file (empty when it does not exist).
+inline std::vector<std::string> ReadLines(const std::string& path) {
+  std::vector<std::string> lines;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return lines;
+  std::string cur;
+  for (int c; (c = std::fgetc(f)) != EOF;) {
+    if (c == '\n') {
+      lines.push_back(cur);
+      cur.clear();
+    } else {
+      cur += static_cast<char>(c);
+    }
+  }
+  if (!cur.empty()) lines.push_back(cur);
+  std::fclose(f);
+  return lines;
 }
 
 }  // namespace dorv::testing

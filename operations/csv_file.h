@@ -1,0 +1,23 @@
+#pragma once
+// The document file: one line per document line, each followed by CR LF,
+// the bytes as they stand (cp932), no byte-order mark.
+#include <string>
+#include <vector>
+
+namespace dorv::operations {
+
+// Writes the lines to path without ever losing the file that was there: the
+// text goes to a temporary file beside it, which replaces the old file only
+// once it is completely written. Throws ui::Exception with a clear message
+// (the old file and the caller's lines stay as they were).
+void SaveLines(const std::string& path, const std::vector<std::string>& lines);
+
+// Reads a file's lines (ended by CR LF, LF or CR). Throws ui::Exception when
+// the file cannot be read.
+std::vector<std::string> LoadLines(const std::string& path);
+
+// The name Button6 saves under: ".csv" appended when the file name itself
+// (not a folder above it) has no extension.
+std::string CsvSaveName(const std::string& chosen);
+
+}  // namespace dorv::operations

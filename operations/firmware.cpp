@@ -1,0 +1,107 @@
+// The firmware update: the carried image handed to the logger's loader line
+// by line, one line per answer.
+#include "app/unit1.h"
+#include "operations/firmware_image.h"
+#include "serial/serial_port.h"
+#include "ui/application.h"
+#include "ui/text.h"
+
+namespace dorv::app {
+
+namespace {
+// How long the loader may take to show its prompt, and the restarted logger
+// its "M" (the reply watchdog covers the silence between lines).
+constexpr int kLoaderWaitMs = 10000;
+constexpr int kRestartWaitMs = 15000;
+}  // namespace
+
+void TForm1::Button39Click() {
+  // A damaged image is never sent: the logger would be left half-written.
+  std::string problem = operations::CheckFirmwareImage(Memo2->Lines());
+  auto& modals = ui::Application()->Modals();
+  if (!problem.empty()) {
+    modals.ShowMessage("ファームウェアのイメージが壊れています。書き換えを中止します。\n" +
+                       problem);
+    return;
+  }
+  modals.ShowMessage("ファームウェアの書き換えをします。終了するまで操作しないでください。");
+  SavedTimerInterval = Timer1->Interval();
+  Timer1->SetInterval(0);
+  SerialPort1->SetOpen(true);
+  FirmwareRejected = 0;
+  Send("e");
+  // The loader's "#" is awaited by the receive handler; the window stays
+  // responsive meanwhile.
+  FirmwareWait = FirmwarePhase::WaitLoader;
+  FirmwareWaitSince = ui::EventLoop::Clock::now();
+}
+
+void TForm1::ReadFirmwareAcks() {
+  auto& modals = ui::Application()->Modals();
+  if (FirmwareWait == FirmwarePhase::WaitLoader) {
+    // Everything before the loader's prompt is discarded.
+    while (SerialPort1->CharReady()) {
+      if (SerialPort1->GetChar() != '#') continue;
+      FirmwareWait = FirmwarePhase::Idle;
+      RecordCount = Memo2->Count();
+      ProgressBar1->SetMax(RecordCount);
+      ProgressBar1->SetPosition(0);
+      ProgressBar1->Show();
+      FirmwareLineIndex = 0;
+      Edit12->SetText(Memo2->Line(0));
+      ProgressBar1->SetPosition(0);
+      Send(Memo2->Line(0));
+      ++FirmwareLineIndex;
+      FirmwareUpdating = 1;
+      return;
+    }
+    return;
+  }
+  if (FirmwareWait == FirmwarePhase::WaitRestart) {
+    // The restarted logger ends its greeting with "M"; then it is woken.
+    char last = 0;
+    while (SerialPort1->CharReady()) last = SerialPort1->GetChar();
+    if (last != 'M') return;
+    FirmwareWait = FirmwarePhase::Idle;
+    Timer1->SetInterval(SavedTimerInterval > 0 ? SavedTimerInterval : 1000);
+    Send("m");
+    if (FirmwareRejected > 0)
+      modals.ShowMessage(
+          ui::Format("ファームウェア更新: %d行がロガーに拒否されました", FirmwareRejected));
+    return;
+  }
+  // One answer per line: each "!" is a line the loader rejected.
+  while (SerialPort1->CharReady()) {
+    if (SerialPort1->GetChar() == '!') {
+      ++FirmwareRejected;
+      modals.ShowMessage("err");
+    }
+  }
+  if (FirmwareLineIndex >= RecordCount - 1) {
+    ProgressBar1->Hide();
+    Memo1->Clear();
+    Send("qs");
+    FirmwareUpdating = 0;
+    // The timer stays stopped until the logger is back, so that no tick
+    // closes the port while it restarts.
+    FirmwareWait = FirmwarePhase::WaitRestart;
+    FirmwareWaitSince = ui::EventLoop::Clock::now();
+    return;
+  }
+  ProgressBar1->SetPosition(FirmwareLineIndex);
+  const std::string& line = Memo2->Line(FirmwareLineIndex);
+  Edit12->SetText(line + std::to_string(FirmwareLineIndex) + std::to_string(RecordCount));
+  Send(line);
+  ++FirmwareLineIndex;
+}
+
+bool TForm1::FirmwareWaitExpired() const {
+  auto waited = ui::EventLoop::Clock::now() - FirmwareWaitSince;
+  if (FirmwareWait == FirmwarePhase::WaitLoader)
+    return waited > std::chrono::milliseconds(kLoaderWaitMs);
+  if (FirmwareWait == FirmwarePhase::WaitRestart)
+    return waited > std::chrono::milliseconds(kRestartWaitMs);
+  return false;
+}
+
+}  // namespace dorv::app

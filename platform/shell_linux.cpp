@@ -1,0 +1,7 @@
+#include "platform/shell.h"
+
+namespace dorv::platform {
+
+void OpenDeviceManager() {}
+
+}  // namespace dorv::platform
