@@ -195,7 +195,6 @@ void Simulator::Accept(Command cmd) {
 }
 
 void Simulator::TakeByte(char c, Steady::time_point now) {
-  (void)now;
   // The answer to an ENQ is taken out of the stream before command
   // recognition, wherever it falls.
   if (busy_ == Busy::kWaitAck && c == '\x06' && !recognizer_.InControlSequence()) {
@@ -209,8 +208,7 @@ void Simulator::TakeByte(char c, Steady::time_point now) {
   for (Command& cmd : recognizer_.Feed(c)) Accept(std::move(cmd));
 }
 
-void Simulator::ProbeLine(Steady::time_point now, bool& readable) {
-  (void)now;
+void Simulator::ProbeLine(bool& readable) {
   readable = false;
   if (unplugged_) {
     client_ = false;
@@ -421,7 +419,7 @@ void Simulator::Run() {
 
     auto now = Steady::now();
     bool readable = false;
-    ProbeLine(now, readable);
+    ProbeLine(readable);
     ReadInput(now);
     if (auto idle = recognizer_.IdleThreshold(); idle && !readable && now - last_input_ >= *idle) {
       if (auto cmd = recognizer_.Idle(

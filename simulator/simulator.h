@@ -87,7 +87,7 @@ class Simulator {
 
   void Register();
   void Unregister();
-  void ProbeLine(Steady::time_point now, bool& readable);
+  void ProbeLine(bool& readable);  // who listens, and whether input waits
   void ReadInput(Steady::time_point now);
   void TakeByte(char c, Steady::time_point now);
   void Accept(Command cmd);
