@@ -1,0 +1,98 @@
+// The document file: exact bytes, never losing the old file, clear errors.
+#include "operations/csv_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "common/process.h"
+#include "ui/exceptions.h"
+#include "ui/text.h"
+
+namespace dorv::operations {
+namespace {
+
+std::string Bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+TEST(CsvFile, WritesCp932LinesWithCrLfAndReadsThemBack) {
+  testing::TempDir dir;
+  std::string path = dir.path + "/d.csv";
+  std::vector<std::string> lines = {"Start Year=2015 @1G=10",
+                                    ui::Utf8ToCp932("//↓Irregular Record //"),
+                                    "\x81"
+                                    "015/01/02 03:04:05.000,  1, -1, 64, 23.0",
+                                    ""};
+  SaveLines(path, lines);
+  EXPECT_EQ(Bytes(path),
+            "Start Year=2015 @1G=10\r\n//\x81\xABIrregular Record //\r\n\x81"
+            "015/01/02 03:04:05.000,  1, -1, 64, 23.0\r\n\r\n");
+  EXPECT_EQ(LoadLines(path), lines);
+  // Files written elsewhere: LF or CR line ends, no final line end.
+  std::ofstream(dir.path + "/lf.csv", std::ios::binary) << "a\nb\rc\r\nd";
+  EXPECT_EQ(LoadLines(dir.path + "/lf.csv"), (std::vector<std::string>{"a", "b", "c", "d"}));
+}
+
+TEST(CsvFile, AFailedSaveLeavesTheOldFileAndSaysWhy) {
+  testing::TempDir dir;
+  std::string sub = dir.path + "/ro";
+  mkdir(sub.c_str(), 0700);
+  std::string path = sub + "/d.csv";
+  SaveLines(path, {"old"});
+  chmod(sub.c_str(), 0500);  // no new files in the folder
+  if (geteuid() == 0) GTEST_SKIP() << "root writes anywhere";
+  try {
+    SaveLines(path, {"new"});
+    FAIL();
+  } catch (const ui::Exception& e) {
+    EXPECT_NE(std::string(e.what()).find("保存できません"), std::string::npos);
+  }
+  chmod(sub.c_str(), 0700);
+  EXPECT_EQ(Bytes(path), "old\r\n");
+}
+
+TEST(CsvFile, AFullDiskLeavesTheOldFile) {
+  // /dev/full takes no bytes: the save fails, nothing is renamed over.
+  testing::TempDir dir;
+  std::string path = dir.path + "/d.csv";
+  SaveLines(path, {"old"});
+  struct stat st {};
+  if (stat("/dev/full", &st) != 0) GTEST_SKIP() << "no /dev/full";
+  // The temporary file lives beside the target, so point the target at a
+  // folder where the temporary cannot be made: a missing one.
+  EXPECT_THROW(SaveLines(dir.path + "/missing/d.csv", {"x"}), ui::Exception);
+  EXPECT_EQ(Bytes(path), "old\r\n");
+}
+
+TEST(CsvFile, LoadErrors) {
+  testing::TempDir dir;
+  for (std::string bad : {dir.path + "/none.csv", dir.path}) {
+    try {
+      LoadLines(bad);
+      ADD_FAILURE() << bad;
+    } catch (const ui::Exception& e) {
+      EXPECT_NE(std::string(e.what()).find("読み込めません"), std::string::npos);
+    }
+  }
+}
+
+TEST(CsvFile, SaveNameGetsCsvOnlyWithoutAnExtension) {
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {{"data", "data.csv"},
+               {"data.txt", "data.txt"},
+               {"/tmp/a.b/data", "/tmp/a.b/data.csv"},
+               {"C:\\a.b\\data", "C:\\a.b\\data.csv"},
+               {"/tmp/x/data.CSV", "/tmp/x/data.CSV"}};
+  for (auto& c : cases) EXPECT_EQ(CsvSaveName(c.in), c.out) << c.in;
+}
+
+}  // namespace
+}  // namespace dorv::operations
