@@ -102,6 +102,12 @@ std::string EncodeRecord(const Record& r, bool millis_digit) {
 
 std::vector<Record> GenerateRecording(int count, uint32_t seed, bool irregular) {
   std::vector<Record> out;
+  for (const Sample& s : GenerateSamples(count, seed, irregular)) out.push_back(PackRecord(s));
+  return out;
+}
+
+std::vector<Sample> GenerateSamples(int count, uint32_t seed, bool irregular) {
+  std::vector<Sample> out;
   if (count <= 0) return out;
   out.reserve(count);
   Rng rng(seed);
@@ -158,7 +164,7 @@ std::vector<Record> GenerateRecording(int count, uint32_t seed, bool irregular) 
       s.second = prev.second;
       s.millisecond = prev.millisecond;
     }
-    out.push_back(PackRecord(s));
+    out.push_back(s);
     prev = s;
   }
   return out;

@@ -51,6 +51,8 @@ inline constexpr int kRecordCapacity = 72020;
 // rises again, passing values between 0 and -1. Deterministic from `seed`.
 // With `irregular`, every 50th record repeats the time of the one before.
 std::vector<Record> GenerateRecording(int count, uint32_t seed, bool irregular);
+// The samples that recording is packed from (what the logger measured).
+std::vector<Sample> GenerateSamples(int count, uint32_t seed, bool irregular);
 
 // A small deterministic generator shared by the simulator's data sources.
 class Rng {

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "e2e/e2e.h"
+#include "simulator/records.h"
 
 namespace dorv::testing {
 namespace {
@@ -65,6 +66,49 @@ TEST_F(E2E, DownloadSavesAndLoadsBackUnchanged) {
   EXPECT_TRUE(FileBytes(copy) == saved);  // loaded and saved again: the same bytes
   // Crossing the year: the lines of January carry 2016.
   EXPECT_NE(saved.find("\r\n2016/01/01 00:00:"), std::string::npos);
+}
+
+// The data line of what the logger measured, as the document must show it.
+std::string ExpectedLine(const sim::Sample& s) {
+  char temp[16];
+  int a = s.temp_tenths < 0 ? -s.temp_tenths : s.temp_tenths;
+  if (s.temp_tenths < 0)
+    std::snprintf(temp, sizeof temp, "%3s.%d", ("-" + std::to_string(a / 10)).c_str(), a % 10);
+  else
+    std::snprintf(temp, sizeof temp, "%3d.%d", a / 10, a % 10);
+  char line[96];
+  std::snprintf(line, sizeof line, "%04d/%02d/%02d %02d:%02d:%02d.%02d0,%3d,%3d,%3d,%s,%2d", s.year,
+                s.month, s.day, s.hour, s.minute, s.second, s.millisecond / 10, s.x, s.y, s.z, temp,
+                s.extra);
+  return line;
+}
+
+TEST_F(E2E, DownloadedFileHoldsExactlyWhatTheLoggerRecorded) {
+  const int kRecords = 1500;
+  auto logger = StartLogger(7, {"--records", std::to_string(kRecords), "--seed", "42"});
+  std::string csv = dir.path + "/all.csv";
+  auto r = Script(std::string(kConnected) +
+                  "click Form1.Button30\n"
+                  "until Form1.Downloading == 0 30000\n"
+                  "answer " +
+                  csv +
+                  "\n"
+                  "click Form1.Button6\n"
+                  "messages\n");
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(r.out, "");
+  std::string expected = "Start Year=2015 @1G=10\r\ndate time,x(G),y(G),z(G),temperature(C)\r\n";
+  for (auto& s : sim::GenerateSamples(kRecords, 42, false)) expected += ExpectedLine(s) + "\r\n";
+  std::string saved = FileBytes(csv);
+  EXPECT_EQ(saved.size(), expected.size());
+  // The first differing line, if any, rather than two whole files.
+  size_t at = 0;
+  while (at < saved.size() && at < expected.size() && saved[at] == expected[at]) ++at;
+  size_t from = expected.rfind('\n', at);
+  from = from == std::string::npos ? 0 : from + 1;
+  EXPECT_TRUE(saved == expected) << "first difference in the line: "
+                                 << expected.substr(from, expected.find('\r', from) - from)
+                                 << " / got " << saved.substr(from, saved.find('\r', from) - from);
 }
 
 TEST_F(E2E, DownloadKindsWriteTheirHeaders) {
