@@ -635,11 +635,11 @@ int32_t TBaseDispatcher::PutBlock(const char* data, uint32_t n) {
     std::memcpy(outRing_.get(), data + first, n - first);
     outHead_ = (outHead_ + n) % outSize_;
     if (n == room) outFull_ = true;
-    txWritten_ = true;
   }
   signals_.Set(kTxData);
   std::lock_guard<std::recursive_mutex> lock(dispatchLock_);
   lineErrors_ = errors & 0x1F;
+  txWritten_ = true;
   AddTrace('T', data, n);
   if (log_.on && !log_.paused) AddLog("PutBlock " + std::to_string(n));
   return 0;

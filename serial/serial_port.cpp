@@ -349,6 +349,9 @@ bool TCustomSerialPort::HandleMessage(uint32_t msg, uint32_t wParam, int32_t lPa
     }
     return true;
   }
+  // A port that is closing has nothing more to offer its handlers (its line
+  // operations are skipped): events still on their way are dropped.
+  if (phase_ != TPortPhase::ppOpen) return true;
   // The handler is not entered again while it runs (a modal box inside it
   // runs a nested loop): the bytes stay unread for a later event.
   if (*inHandler_) return false;
