@@ -1,0 +1,173 @@
+// dorv-bench-data: what the data path costs against the wire it serves.
+//  (1) decoding 72020 records into the document after a download's last byte,
+//  (2) saving and (3) loading that document as CSV, each as a fraction of the
+//      wire time of that download at 115200 baud;
+//  (4) a download of 5000 records and (5) a whole firmware update from the
+//      simulated logger paced at 115200 baud, through the real serial layer,
+//      as wall time over wire time.
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "app/unit1.h"
+#include "operations/csv_file.h"
+#include "operations/firmware_image.h"
+#include "simulator/records.h"
+#include "ui/application.h"
+#include "ui/headless_modals.h"
+#include "viewer/unit2.h"
+#include "viewer/unit3.h"
+#include "viewer/unit4.h"
+#include "viewer/unit5.h"
+#include "viewer/unit6.h"
+
+using namespace dorv;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr double kBaud = 115200.0;
+double WireSeconds(double bytes) {
+  return bytes * 10.0 / kBaud;
+}
+double Since(Clock::time_point t) {
+  return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+struct Logger {
+  pid_t pid = -1;
+  ~Logger() {
+    if (pid > 0) {
+      kill(pid, SIGTERM);
+      waitpid(pid, nullptr, 0);
+    }
+  }
+};
+
+// Starts the simulated logger (next to this program) and waits until ready.
+bool StartLogger(Logger& l, const std::string& binDir, int records) {
+  int fds[2];
+  if (pipe(fds) != 0) return false;
+  l.pid = fork();
+  if (l.pid == 0) {
+    dup2(fds[1], 1);
+    std::string rec = std::to_string(records);
+    execl((binDir + "/dorv-logger-sim").c_str(), "dorv-logger-sim", "--com", "7", "--records",
+          rec.c_str(), "--pace-baud", "115200", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  char c;
+  while (read(fds[0], &c, 1) == 1 && c != '\n') {
+  }
+  close(fds[0]);
+  return true;
+}
+
+bool RunUntil(const std::function<bool()>& pred, int seconds) {
+  return ui::Application()->Loop().RunUntil(pred, std::chrono::seconds(seconds));
+}
+
+}  // namespace
+
+int main(int, char** argv) {
+  std::string binDir = std::filesystem::path(argv[0]).parent_path().string();
+  char tmpl[] = "/tmp/dorv-bench-XXXXXX";
+  std::string runtime = mkdtemp(tmpl);
+  setenv("DORV_RUNTIME_DIR", runtime.c_str(), 1);
+
+  ui::TApplication app;
+  static_cast<ui::HeadlessModals&>(app.Modals()).SetAnswerDelay(std::chrono::milliseconds(0));
+  app.CreateForm(app::Form1);
+  app.CreateForm(viewer::Form2);
+  app.CreateForm(viewer::Form3);
+  app.CreateForm(viewer::Form4);
+  app.CreateForm(viewer::Form5);
+  app.CreateForm(viewer::Form6);
+  app::TForm1& f = *app::Form1;
+  f.Show();
+
+  // (1) Decoding a full store, as the download's final prompt does.
+  const int kFull = app::kRecordCapacity;
+  double fullBytes = 1;  // "D" reply: every line with its CR LF, and the prompt
+  {
+    auto records = sim::GenerateRecording(kFull, 7, false);
+    for (int i = 0; i < kFull; ++i) {
+      f.RecordLines[i] = sim::EncodeRecord(records[i], false);
+      fullBytes += f.RecordLines[i].size() + 2;
+    }
+  }
+  f.Label15->SetCaption("2015");
+  f.Memo1->SetLines({"Start Year=2015 @1G=10", "date time,x(G),y(G),z(G),temperature(C)"});
+  f.DataCount = kFull;
+  f.Downloading = 1;
+  f.SavedHeight = f.Height();
+  auto t0 = Clock::now();
+  f.CompleteDownload();
+  double decode = Since(t0);
+  std::printf("decode: %d records in %.1f ms (wire %.1f s)\n", kFull, decode * 1000,
+              WireSeconds(fullBytes));
+
+  // (2)/(3) Saving and loading that document.
+  std::string csv = runtime + "/bench.csv";
+  t0 = Clock::now();
+  operations::SaveLines(csv, f.Memo1->Lines());
+  double save = Since(t0);
+  t0 = Clock::now();
+  auto loaded = operations::LoadLines(csv);
+  f.Memo1->SetLines(std::move(loaded));
+  double load = Since(t0);
+  std::printf("save: %.1f ms, load: %.1f ms (%d lines)\n", save * 1000, load * 1000,
+              f.Memo1->Count());
+
+  // (4) A paced download of 5000 records through the serial layer.
+  const int kRecords = 5000;
+  Logger logger;
+  if (!StartLogger(logger, binDir, kRecords)) return 1;
+  if (!RunUntil([&] { return f.LoggerReady == 1 && f.Timer1->Interval() == 1000; }, 20)) {
+    std::fprintf(stderr, "the simulated logger did not answer\n");
+    return 1;
+  }
+  double downloadBytes = 1;
+  for (auto& r : sim::GenerateRecording(kRecords, 0, false))
+    downloadBytes += sim::EncodeRecord(r, false).size() + 2;
+  auto closed = [&] { return f.SerialPort1->PortPhase() == serial::TPortPhase::ppClosed; };
+  RunUntil(closed, 5);
+  // The logger finishes its second status answer before a person clicks.
+  ui::Application()->Loop().RunFor(std::chrono::milliseconds(500));
+  t0 = Clock::now();
+  f.Button30Click();
+  RunUntil([&] { return f.Downloading == 0; }, 120);
+  double download = Since(t0);
+  std::printf("download: %d records in %.3f s (wire %.3f s)\n", f.RecordCount, download,
+              WireSeconds(downloadBytes));
+
+  // (5) A whole firmware update: every line out and its one-byte answer back,
+  // "e" with the loader's greeting and prompt, and "qs" with the restart text.
+  auto image = operations::FirmwareImageLines();
+  double fwBytes = 1 + 20 + 2 + 16;  // "e", its answer, "qs", the restart text
+  for (int i = 0; i + 1 < static_cast<int>(image.size()); ++i) fwBytes += image[i].size() + 1;
+  RunUntil([&] { return closed() && f.Timer1->Interval() != 0; }, 10);
+  t0 = Clock::now();
+  f.Button39Click();
+  RunUntil([&] { return f.FirmwareUpdating == 1; }, 20);
+  RunUntil(
+      [&] { return f.FirmwareUpdating == 0 && f.FirmwareWait == app::TForm1::FirmwarePhase::Idle; },
+      120);
+  double firmware = Since(t0);
+  std::printf("firmware: %d lines in %.3f s (wire %.3f s)\n", f.FirmwareLineIndex, firmware,
+              WireSeconds(fwBytes));
+
+  std::filesystem::remove_all(runtime);
+  std::printf(
+      "decode_frac=%.5f save_frac=%.5f load_frac=%.5f download_ratio=%.3f firmware_ratio=%.3f\n",
+      decode / WireSeconds(fullBytes), save / WireSeconds(fullBytes), load / WireSeconds(fullBytes),
+      download / WireSeconds(downloadBytes), firmware / WireSeconds(fwBytes));
+  return 0;
+}
