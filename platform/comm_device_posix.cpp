@@ -496,6 +496,10 @@ std::unique_ptr<CommDevice> CommDevice::Open(const std::string& name, int& error
   t.c_cc[VMIN] = 0;
   t.c_cc[VTIME] = 0;
   tcsetattr(fd, TCSANOW, &t);
+  // A port starts with an empty receive queue, as a freshly opened Windows
+  // port does: bytes that reached the device while no one had it open (the
+  // end of an answer the previous exchange no longer waited for) are old.
+  tcflush(fd, TCIFLUSH);
   // USB serial converters otherwise hold received bytes for their latency
   // timer (16 ms on FTDI parts) before passing them on.
   struct stat st {};
