@@ -154,6 +154,14 @@ void ScriptRunner::RunLine(const std::string& line) {
     auto* ed = dynamic_cast<ui::TEdit*>(Component(ref));
     if (!ed) Syntax(ref + " is not an edit or combo box");
     UserAction(ref, [&](ui::TComponent&) { ed->UserType(rest); });
+  } else if (cmd == "scroll") {
+    std::string ref = Word(rest);
+    auto* bar = dynamic_cast<ui::TRangeControl*>(Component(ref));
+    if (!bar || bar->GetKind() == ui::Kind::ProgressBar)
+      Syntax(ref + " is not a scroll bar, track bar or up-down");
+    int pos = 0;
+    if (!ui::TryStrToInt(rest, pos)) Syntax("bad position: " + rest);
+    UserAction(ref, [&](ui::TComponent&) { bar->SetPosition(pos); });
   } else if (cmd == "mouse") {
     std::string fname = Word(rest);
     std::string xs = Word(rest);
