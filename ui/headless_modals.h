@@ -25,6 +25,12 @@ class HeadlessModals : public ModalServices {
   const std::vector<std::string>& Messages() const { return messages_; }
   // One line per modal shown: kind and its title or text.
   const std::vector<std::string>& Shown() const { return shown_; }
+  // Forgets what was shown so far (answers still queued stay).
+  void Clear() {
+    messages_.clear();
+    shown_.clear();
+    fileRequests_.clear();
+  }
   // Requests of the file dialogs shown, in order.
   const std::vector<FileDialogRequest>& FileRequests() const { return fileRequests_; }
 
