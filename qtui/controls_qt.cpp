@@ -100,11 +100,13 @@ class LabelView : public ControlView {
     }
     ControlView::Sync(p);
   }
+  // Labels size themselves to their text, as the toolkit's labels do by
+  // default: the background they fill is the text's.
   QRect Bounds() const override {
     QRect r = ControlView::Bounds();
+    if (Model().GetKind() != ui::Kind::Label) return r;
     QSize hint = label_->sizeHint();
-    if (Model().GetKind() == ui::Kind::Label && !Model().Caption().empty())
-      r.setSize(r.size().expandedTo(hint));
+    r.setSize(Model().Caption().empty() ? QSize(0, hint.height()) : hint);
     return r;
   }
   ClickLabel* label_;
@@ -207,11 +209,16 @@ class ModelLineEdit : public QLineEdit {
     });
   }
 
-  // Shows the model's text, caret and selection.
+  // Shows the model's text, and its caret and selection while the field has
+  // the focus (without it, the text shows from its start).
   void ShowModel() {
     const std::string& text = model_.Text();
     QSignalBlocker block(this);
     if (U8(this->text()) != text) setText(Q(text));
+    if (!hasFocus()) {
+      setCursorPosition(0);
+      return;
+    }
     int start = CharIndex(text, model_.SelStart());
     int end = CharIndex(text, model_.SelStart() + model_.SelLength());
     if (end > start)
@@ -523,6 +530,9 @@ ControlView::ControlView(ui::TControl& model, QWidget* widget) : model_(model), 
 
 ControlView::~ControlView() {
   if (observer_) model_.RemoveObserver(observer_);
+  // The widget's signals no longer reach this view (its connections all use
+  // the widget as their context).
+  QObject::disconnect(widget_, nullptr, widget_, nullptr);
 }
 
 void ControlView::Attach() {

@@ -1,6 +1,7 @@
 #include "qtui/form_window.h"
 
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QMouseEvent>
 #include <QMoveEvent>
 #include <QPainter>
@@ -42,9 +43,10 @@ ui::TMouseButton ButtonOf(Qt::MouseButton b) {
 
 }  // namespace
 
-FormWindow::FormWindow(ui::TForm& form)
+FormWindow::FormWindow(ui::TForm& form, Qt::WindowModality modality)
     : QWidget(nullptr, FlagsFor(form.BorderStyle())), form_(form) {
   setObjectName(Q(form.Name()));
+  setWindowModality(modality);
   setAttribute(Qt::WA_QuitOnClose, false);
   setAutoFillBackground(true);
   QPalette pal = palette();
@@ -181,6 +183,18 @@ void FormWindow::moveEvent(QMoveEvent* e) {
 void FormWindow::resizeEvent(QResizeEvent* e) {
   QWidget::resizeEvent(e);
   TakeGeometryFromWindow();
+}
+
+void RunModalForm(ui::TForm& form, const std::function<bool()>& done) {
+  if (!form.Visible()) form.Show();
+  FormWindow window(form, Qt::ApplicationModal);
+  QEventLoop loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (done()) loop.quit();
+  });
+  poll.start(20);
+  if (!done()) loop.exec();
 }
 
 }  // namespace dorv::qtui

@@ -60,7 +60,7 @@ std::unique_ptr<ControlView> MakeControlView(ui::TControl& control, QWidget* par
 // user's moves and resizes go to the model.
 class FormWindow : public QWidget {
  public:
-  explicit FormWindow(ui::TForm& form);
+  explicit FormWindow(ui::TForm& form, Qt::WindowModality modality = Qt::NonModal);
   ~FormWindow() override;
 
   ui::TForm& Model() const { return form_; }
@@ -86,5 +86,10 @@ class FormWindow : public QWidget {
   int observer_ = 0;
   int applying_ = 0;
 };
+
+// Shows a form that has no window of its own yet (one made for the moment,
+// such as a chooser) as an application-modal window, and runs Qt's loop,
+// with the toolkit's on it, until done() holds.
+void RunModalForm(ui::TForm& form, const std::function<bool()>& done);
 
 }  // namespace dorv::qtui

@@ -11,6 +11,7 @@
 
 #include "qtui/canvas_qt.h"
 #include "qtui/modals_qt.h"
+#include "serial/port_chooser.h"
 
 namespace dorv::qtui {
 
@@ -53,6 +54,10 @@ app::ProgramHooks Frontend::Hooks() {
 
 void Frontend::Prepare(ui::TApplication& app) {
   app.SetModals(std::make_unique<QtModals>([&app] { return app.Title; }));
+  // The serial layer's port chooser, made when an open needs it.
+  serial::TComSelectForm::SetModalRunner([](serial::TComSelectForm& chooser) {
+    RunModalForm(chooser, [&chooser] { return chooser.ModalResult() != serial::mrNone; });
+  });
   if (QScreen* screen = QGuiApplication::primaryScreen())
     app.SetScreenSize(screen->geometry().width(), screen->geometry().height());
 }
@@ -65,6 +70,7 @@ int Frontend::Run(ui::TApplication& app) {
   if (!shots.isEmpty()) StartScreenshots(app, shots);
   int code = app.Terminated() ? 0 : QApplication::exec();
   renderer_.reset();
+  serial::TComSelectForm::SetModalRunner(nullptr);
   return code;
 }
 
