@@ -1,0 +1,209 @@
+// The real program in a real X server: dorv-updater finds the simulated
+// logger by itself, and a click on a settings control in its window reaches
+// the logger.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <thread>
+
+#include "common/process.h"
+#include "resources/resources.h"
+
+namespace dorv::testing {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+const char kConnected[] = "D-ORV KRB Updater 1.00";
+
+// A program running in the background; stopped with SIGTERM (then SIGKILL)
+// when the object goes.
+class Child {
+ public:
+  // keepFd: a descriptor the child inherits (for Xvfb's -displayfd).
+  Child(std::vector<std::string> argv, const std::vector<std::string>& env, int keepFd = -1) {
+    int out[2];
+    if (pipe2(out, O_CLOEXEC)) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out[1], 1);
+      int null = open("/dev/null", O_WRONLY);
+      dup2(null, 2);
+      if (keepFd >= 0) fcntl(keepFd, F_SETFD, 0);
+      for (auto& e : env) putenv(const_cast<char*>(e.c_str()));
+      std::vector<char*> args;
+      for (auto& a : argv) args.push_back(a.data());
+      args.push_back(nullptr);
+      execvp(args[0], args.data());
+      _exit(127);
+    }
+    close(out[1]);
+    out_ = out[0];
+  }
+  ~Child() {
+    if (pid_ > 0 && Running()) {
+      kill(pid_, SIGTERM);
+      for (int i = 0; i < 50 && Running(); ++i) std::this_thread::sleep_for(100ms);
+      if (Running()) kill(pid_, SIGKILL);
+    }
+    if (pid_ > 0) waitpid(pid_, nullptr, 0);
+    if (out_ >= 0) close(out_);
+  }
+  bool Running() {
+    if (exited_) return false;
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) exited_ = true;
+    return !exited_;
+  }
+  // The first line of its standard output, waiting up to timeout.
+  std::string FirstLine(std::chrono::milliseconds timeout) {
+    std::string line;
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+      pollfd p{out_, POLLIN, 0};
+      if (poll(&p, 1, 100) <= 0) continue;
+      char c;
+      if (read(out_, &c, 1) != 1) break;
+      if (c == '\n') return line;
+      line += c;
+    }
+    return line;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  bool exited_ = false;
+};
+
+// Runs a command to completion and returns its standard output.
+std::string Command(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+  std::vector<std::string> full = argv;
+  if (full[0].find('/') == std::string::npos) full[0] = "/usr/bin/" + full[0];
+  return RunProcess(full, "", env, 10000).out;
+}
+
+std::vector<std::string> Lines(const std::string& path) {
+  std::vector<std::string> out;
+  std::ifstream in(path);
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
+}
+
+template <class Pred>
+bool WaitFor(Pred pred, std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (pred()) return true;
+    std::this_thread::sleep_for(200ms);
+  }
+  return pred();
+}
+
+// Whether the program finds the simulated logger at all (headless): the
+// window test needs the port search and the connection first.
+bool DiscoveryWorks(const std::string& sim) {
+  TempDir dir;
+  std::vector<std::string> env{"DORV_RUNTIME_DIR=" + dir.path};
+  Child logger({sim, "--com", "7"}, env);
+  if (logger.FirstLine(5s).rfind("COM7", 0) != 0) return false;
+  auto r = RunProcess({BinDir() + "/dorv-script", "-"},
+                      std::string("until Form1.Caption == ") + kConnected + " 8000\n", env, 20000);
+  return r.exitCode == 0;
+}
+
+TEST(WindowEndToEnd, FindsTheSimulatedLoggerAndAClickReachesIt) {
+  std::string sim = BinDir() + "/dorv-logger-sim";
+  if (!fs::exists(sim)) GTEST_SKIP() << "the simulated logger (dorv-logger-sim) is not built";
+  if (!DiscoveryWorks(sim))
+    GTEST_SKIP() << "the program does not find the simulated logger yet (the port search and "
+                    "the connection are not built)";
+
+  TempDir dir;
+  std::string transcript = dir.path + "/transcript.txt";
+  std::vector<std::string> env{"DORV_RUNTIME_DIR=" + dir.path};
+  Child logger({sim, "--com", "7", "--transcript", transcript}, env);
+  ASSERT_EQ(logger.FirstLine(5s).rfind("COM7 ", 0), 0u);
+
+  // A private X server; it writes its display number when it is ready.
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  Child xvfb({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24",
+              "-nolisten", "tcp"},
+             {}, fds[1]);
+  close(fds[1]);
+  std::string number;
+  {
+    pollfd p{fds[0], POLLIN, 0};
+    char buf[32];
+    if (poll(&p, 1, 10000) > 0) {
+      ssize_t n = read(fds[0], buf, sizeof buf);
+      if (n > 0) number.assign(buf, n);
+    }
+    close(fds[0]);
+  }
+  while (!number.empty() && (number.back() == '\n' || number.back() == ' ')) number.pop_back();
+  ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+  std::string display = "DISPLAY=:" + number;
+
+  Child updater({BinDir() + "/dorv-updater"}, {display, "QT_QPA_PLATFORM=xcb", env[0]});
+
+  // The window's title becomes the connected caption once the logger is found.
+  std::string window;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        std::string out = Command(
+            {"xdotool", "search", "--name", std::string("^") + kConnected + "$"}, {display});
+        window = out.substr(0, out.find('\n'));
+        return !window.empty();
+      },
+      30s))
+      << "no window titled " << kConnected;
+
+  // The first exchange (the status requested twice) ends before the settings
+  // take clicks.
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        int p = 0;
+        for (auto& l : Lines(transcript)) p += l == "p";
+        return p >= 2;
+      },
+      15s));
+  std::this_thread::sleep_for(1500ms);
+
+  // Click the threshold-detection check box where the design puts it.
+  auto design = nlohmann::json::parse(resources::Get("forms/Form1.json"));
+  int x = -1, y = -1;
+  for (auto& c : design["controls"])
+    if (c["name"] == "CheckBox2") {
+      x = c["left"].get<int>() + 7;
+      y = c["top"].get<int>() + c["height"].get<int>() / 2;
+    }
+  ASSERT_GE(x, 0);
+  auto sent = [&] {
+    for (auto& l : Lines(transcript))
+      if (l == "k1" || l == "k0") return true;
+    return false;
+  };
+  for (int attempt = 0; attempt < 3 && !sent(); ++attempt) {
+    Command({"xdotool", "mousemove", "--window", window, std::to_string(x), std::to_string(y),
+             "click", "1"},
+            {display});
+    WaitFor(sent, 5s);
+  }
+  EXPECT_TRUE(sent()) << "the logger received no k1/k0 after a click on CheckBox2";
+  EXPECT_TRUE(updater.Running());
+}
+
+}  // namespace
+}  // namespace dorv::testing
