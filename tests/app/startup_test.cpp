@@ -46,7 +46,7 @@ TEST(Startup, CreationDefaultsFollowTheScreen) {
                   "expect Form1.TickSendPos == -1\n"
                   "expect Form1.IntervalCodes == ABCDEJOT^abcdef\n"
                   "expect Form1.ThresholdDivisor == 10\n"
-                  "expect Form1.Edit3.Text == 1\n"
+                  "expect Form1.Edit3.Text == No Port\n"
                   "expect Form1.UpDown1.Max == 100\n"
                   "expect Form1.Timer1.Interval == 2000\n"
                   "expect Form1.ProgressBar1.Visible == false\n"
