@@ -252,14 +252,14 @@ void TBaseDispatcher::StartDispatcher() {
     threadsRunning_ = true;
     stopThreads_ = false;
   }
-  struct Spec {
+  struct ThreadStart {
     std::thread* thread;
     void (TBaseDispatcher::*body)();
     std::atomic<bool>* alive;
   };
-  for (Spec s : {Spec{&comThread_, &TBaseDispatcher::ComThreadMain, &comAlive_},
-                 Spec{&dispThread_, &TBaseDispatcher::DispThreadMain, &dispAlive_},
-                 Spec{&outThread_, &TBaseDispatcher::OutThreadMain, &outAlive_}}) {
+  for (ThreadStart s : {ThreadStart{&comThread_, &TBaseDispatcher::ComThreadMain, &comAlive_},
+                 ThreadStart{&dispThread_, &TBaseDispatcher::DispThreadMain, &dispAlive_},
+                 ThreadStart{&outThread_, &TBaseDispatcher::OutThreadMain, &outAlive_}}) {
     ++liveThreads_;
     *s.alive = true;
     *s.thread = std::thread(&TBaseDispatcher::RunThread, this, s.body, std::ref(*s.alive));

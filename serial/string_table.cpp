@@ -47,8 +47,8 @@ std::string StringTableMessage(uint32_t id, const std::string& arg) {
   std::string fmt;
   if (const TStringResource* own = OwnMessages()) fmt = own->GetString(id);
   if (fmt.empty() && id < std::size(kFallback)) fmt = kFallback[id];
-  for (const char* spec : {"%d", "%s"})
-    if (auto p = fmt.find(spec); p != std::string::npos) fmt.replace(p, 2, arg);
+  for (const char* directive : {"%d", "%s"})
+    if (auto p = fmt.find(directive); p != std::string::npos) fmt.replace(p, 2, arg);
   return fmt;
 }
 
