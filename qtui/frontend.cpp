@@ -8,10 +8,13 @@
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
+#include <fstream>
+#include <iostream>
 
 #include "qtui/canvas_qt.h"
 #include "qtui/modals_qt.h"
 #include "serial/port_chooser.h"
+#include "tools/script_runner.h"
 
 namespace dorv::qtui {
 
@@ -94,9 +97,27 @@ void Frontend::StartScreenshots(ui::TApplication& app, const QString& dir) {
     if (!ready)
       std::fprintf(stderr, "screenshot: the caption is \"%s\" after %d s; shooting as it is\n",
                    main ? main->Caption().c_str() : "", waitMs / 1000);
+    // DORV_SCREENSHOT_SCRIPT names a script of user actions (the script
+    // runner's commands) to play before the windows are taken, for example
+    // a download, the graph and a marked range.
+    QString script = qEnvironmentVariable("DORV_SCREENSHOT_SCRIPT");
+    if (!script.isEmpty()) {
+      std::ifstream in(script.toStdString());
+      std::vector<std::string> lines;
+      for (std::string l; std::getline(in, l);) lines.push_back(l);
+      tools::ScriptRunner runner(app, std::cout, std::cerr);
+      runner.SetAfterLine([] { QCoreApplication::processEvents(); });
+      if (runner.Run(lines) != 0) std::fprintf(stderr, "screenshot: the script did not hold\n");
+    }
     // A moment for the first answers to fill the displays.
     QTimer::singleShot(1500, poll, [this, &app, dir, poll, clock] {
       QDir().mkpath(dir);
+      // Draw every window once and let the toolkit's timers run, so that
+      // windows fed by another window's paint (the statistics beside the
+      // graph) show what that paint computed.
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* form = dynamic_cast<FormWindow*>(w); form && w->isVisible()) form->ClientImage();
+      app.Loop().RunFor(std::chrono::milliseconds(700));
       bool hiddenToo = qEnvironmentVariableIntValue("DORV_SCREENSHOT_HIDDEN") != 0;
       int modal = 0;
       for (QWidget* w : QApplication::topLevelWidgets()) {

@@ -42,7 +42,10 @@ int Number(const std::string& s, const char* what) {
 
 ScriptRunner::ScriptRunner(ui::TApplication& app, ui::HeadlessModals& modals, std::ostream& out,
                            std::ostream& err)
-    : app_(app), modals_(modals), out_(out), err_(err) {}
+    : app_(app), modals_(&modals), out_(out), err_(err) {}
+
+ScriptRunner::ScriptRunner(ui::TApplication& app, std::ostream& out, std::ostream& err)
+    : app_(app), modals_(nullptr), out_(out), err_(err) {}
 
 int ScriptRunner::Run(const std::vector<std::string>& lines) {
   for (size_t i = 0; i < lines.size() && !closed_; ++i) {
@@ -53,6 +56,7 @@ int ScriptRunner::Run(const std::vector<std::string>& lines) {
     try {
       RunLine(line.substr(first));
       app_.Loop().ProcessReady();
+      if (afterLine_) afterLine_();
       out_.flush();
     } catch (const ScriptError& e) {
       out_.flush();
@@ -176,11 +180,13 @@ void ScriptRunner::RunLine(const std::string& line) {
     } catch (...) {
       app_.HandleException(std::current_exception());
     }
+  } else if ((cmd == "answer" || cmd == "answer-delay" || cmd == "messages") && !modals_) {
+    Syntax(cmd + " needs the headless modal boxes");
   } else if (cmd == "answer") {
     if (rest.empty()) Syntax("answer needs ok, cancel or a text");
-    modals_.QueueAnswer(rest);
+    modals_->QueueAnswer(rest);
   } else if (cmd == "answer-delay") {
-    modals_.SetAnswerDelay(std::chrono::milliseconds(Number(rest, "delay")));
+    modals_->SetAnswerDelay(std::chrono::milliseconds(Number(rest, "delay")));
   } else if (cmd == "wait") {
     app_.Loop().RunFor(std::chrono::milliseconds(Number(rest, "time")));
   } else if (cmd == "until" || cmd == "expect" || cmd == "print") {
@@ -216,7 +222,7 @@ void ScriptRunner::RunLine(const std::string& line) {
     if (!Compare(value, op, expected))
       Fail("expect " + ref + " " + op + " " + expected + " failed (value: " + value + ")");
   } else if (cmd == "messages") {
-    for (auto& m : modals_.Messages()) out_ << "message: " << m << "\n";
+    for (auto& m : modals_->Messages()) out_ << "message: " << m << "\n";
   } else if (cmd == "close") {
     ui::TForm* f = Form(rest);
     f->Close();

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -16,7 +17,13 @@ class ScriptRunner {
  public:
   ScriptRunner(ui::TApplication& app, ui::HeadlessModals& modals, std::ostream& out,
                std::ostream& err);
+  // A runner for a front end with real modal boxes: answers cannot be
+  // queued, so "answer", "answer-delay" and "messages" are script errors.
+  ScriptRunner(ui::TApplication& app, std::ostream& out, std::ostream& err);
   int Run(const std::vector<std::string>& lines);
+  // Called after every line: a front end with a loop of its own lets it
+  // handle what the line caused (paints, above all) before the next action.
+  void SetAfterLine(std::function<void()> fn) { afterLine_ = std::move(fn); }
 
  private:
   struct Failure {
@@ -33,10 +40,11 @@ class ScriptRunner {
   void UserAction(const std::string& ref, const std::function<void(ui::TComponent&)>& act);
 
   ui::TApplication& app_;
-  ui::HeadlessModals& modals_;
+  ui::HeadlessModals* modals_;
   std::ostream& out_;
   std::ostream& err_;
   bool closed_ = false;
+  std::function<void()> afterLine_;
 };
 
 }  // namespace dorv::tools
