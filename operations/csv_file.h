@@ -2,6 +2,7 @@
 // The document file: one line per document line, each followed by CR LF,
 // the bytes as they stand (cp932), no byte-order mark.
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace dorv::operations {
@@ -15,6 +16,10 @@ void SaveLines(const std::string& path, const std::vector<std::string>& lines);
 // Reads a file's lines (ended by CR LF, LF or CR). Throws ui::Exception when
 // the file cannot be read.
 std::vector<std::string> LoadLines(const std::string& path);
+
+// Splits a text into lines ended by CR LF, LF or CR (a last line without its
+// end counts; the end of the last line makes no empty line after it).
+std::vector<std::string> SplitLines(std::string_view text);
 
 // The name Button6 saves under: ".csv" appended when the file name itself
 // (not a folder above it) has no extension.
