@@ -14,6 +14,22 @@ std::function<std::unique_ptr<platform::Registry>()> TForm1::RegistryFactory =
 
 using ui::Application;
 
+namespace {
+
+// The serial port's byte stream as it is.
+class PortBytes : public ByteSource {
+ public:
+  explicit PortBytes(serial::TSerialPort& port) : port_(port) {}
+  bool CharReady() override { return port_.CharReady(); }
+  char GetChar() override { return port_.GetChar(); }
+  void PutString(const std::string& s) override { port_.PutString(s); }
+
+ private:
+  serial::TSerialPort& port_;
+};
+
+}  // namespace
+
 TForm1::TForm1() : TForm("Form1") {
   // Unit start-up: the record store exists for the whole run.
   RecordLines.assign(kRecordCapacity, std::string());
@@ -308,6 +324,8 @@ void TForm1::WireEvents() {
 void TForm1::CreateSerialPort() {
   SerialPort1 = std::make_unique<serial::TSerialPort>();
   if (const auto* design = DesignOf("SerialPort1")) SerialPort1->LoadDesign(*design);
+  portBytes_ = std::make_unique<PortBytes>(*SerialPort1);
+  Bytes = portBytes_.get();
   SerialPort1->SetOnTriggerAvail(
       [this](serial::TCustomSerialPort*, uint16_t count) { SerialPort1TriggerAvail(count); });
   // Port names the search finds lead to their devices.

@@ -27,6 +27,17 @@ using ui::TDateTime;
 constexpr int kRecordCapacity = 72020;  // record lines and burst rows
 constexpr int kFastRowWidth = 20;       // characters of a burst row, with its terminator
 
+// The byte stream between the main window and the logger: what the receive
+// handler reads and what the send side writes. The serial port's own stream
+// unless a test puts a stand-in in its place.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  virtual bool CharReady() = 0;
+  virtual char GetChar() = 0;
+  virtual void PutString(const std::string& s) = 0;
+};
+
 class TForm1 : public ui::TForm {
  public:
   TForm1();
@@ -142,6 +153,8 @@ class TForm1 : public ui::TForm {
   ui::TSaveDialog* SaveDialog1;
   ui::TOpenDialog* OpenDialog1;
   std::unique_ptr<serial::TSerialPort> SerialPort1;
+  // SerialPort1's bytes as the handlers read and write them (never null).
+  ByteSource* Bytes = nullptr;
 
   // ---- Start-up and identity ----
   const std::string TitleSuffix = " KRB Updater 1.00";
@@ -268,6 +281,7 @@ class TForm1 : public ui::TForm {
   void BindControls();
   void WireEvents();
   std::unique_ptr<ui::TTimer> watchdog_;
+  std::unique_ptr<ByteSource> portBytes_;  // the default of Bytes
   std::string lastConnectError_;  // the connect failure shown last
   std::map<std::string, std::function<std::string()>> stateVars_;
 };

@@ -110,9 +110,9 @@ void TForm1::EnterConnectedState() {
 }
 
 void TForm1::ReadReplyLines() {
-  while (SerialPort1->CharReady()) {
+  while (Bytes->CharReady()) {
     Label23->SetCaption("1");
-    char b = SerialPort1->GetChar();
+    char b = Bytes->GetChar();
     switch (b) {
       case 5:  // ENQ: the logger asks for a sign of life
         Send(std::string(1, '\x06'));

@@ -12,7 +12,7 @@ bool TForm1::Busy() const {
 }
 
 void TForm1::Send(const std::string& command) {
-  SerialPort1->PutString(command);
+  Bytes->PutString(command);
   LastActivity = ui::EventLoop::Clock::now();
 }
 

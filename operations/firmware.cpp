@@ -40,8 +40,8 @@ void TForm1::ReadFirmwareAcks() {
   auto& modals = ui::Application()->Modals();
   if (FirmwareWait == FirmwarePhase::WaitLoader) {
     // Everything before the loader's prompt is discarded.
-    while (SerialPort1->CharReady()) {
-      if (SerialPort1->GetChar() != '#') continue;
+    while (Bytes->CharReady()) {
+      if (Bytes->GetChar() != '#') continue;
       FirmwareWait = FirmwarePhase::Idle;
       RecordCount = Memo2->Count();
       ProgressBar1->SetMax(RecordCount);
@@ -60,7 +60,7 @@ void TForm1::ReadFirmwareAcks() {
   if (FirmwareWait == FirmwarePhase::WaitRestart) {
     // The restarted logger ends its greeting with "M"; then it is woken.
     char last = 0;
-    while (SerialPort1->CharReady()) last = SerialPort1->GetChar();
+    while (Bytes->CharReady()) last = Bytes->GetChar();
     if (last != 'M') return;
     FirmwareWait = FirmwarePhase::Idle;
     Timer1->SetInterval(SavedTimerInterval > 0 ? SavedTimerInterval : 1000);
@@ -71,8 +71,8 @@ void TForm1::ReadFirmwareAcks() {
     return;
   }
   // One answer per line: each "!" is a line the loader rejected.
-  while (SerialPort1->CharReady()) {
-    if (SerialPort1->GetChar() == '!') {
+  while (Bytes->CharReady()) {
+    if (Bytes->GetChar() == '!') {
       ++FirmwareRejected;
       modals.ShowMessage("err");
     }

@@ -91,8 +91,8 @@ void TForm1::ReadBurstRows(unsigned short count) {
     // A row ends at its CR; one that has not fully arrived goes on at the
     // next event instead of waiting here.
     bool rowDone = false;
-    while (SerialPort1->CharReady()) {
-      char b = SerialPort1->GetChar();
+    while (Bytes->CharReady()) {
+      char b = Bytes->GetChar();
       if (b == '\r') {
         if (FastRowIndex <= kBurstRowLimit) {
           FastRows[FastRowIndex]
