@@ -282,7 +282,7 @@ class TForm1 : public ui::TForm {
   void WireEvents();
   std::unique_ptr<ui::TTimer> watchdog_;
   std::unique_ptr<ByteSource> portBytes_;  // the default of Bytes
-  std::string lastConnectError_;  // the connect failure shown last
+  std::string lastConnectError_;           // the connect failure shown last
   std::map<std::string, std::function<std::string()>> stateVars_;
 };
 
