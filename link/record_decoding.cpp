@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace dorv::link {
 
@@ -64,7 +65,8 @@ bool DecodeRecord(app::FixedText<128>& lineBuf, int& decodeYear, int hasMillisDi
   int minute = b2 >> 2;
   int second = ((b2 & 3) << 4) | (b3 >> 4);
   int prevMonth = st.DecodeMonth;
-  if (month < st.DecodeMonth) ++decodeYear;
+  // The year is the logger's text: one already at the largest number stays.
+  if (month < st.DecodeMonth && decodeYear < std::numeric_limits<int>::max()) ++decodeYear;
   st.DecodeMonth = month;
   // 5. Axes and temperature, signed.
   int x = Signed8(Byte(s, len, 8)), y = Signed8(Byte(s, len, 10)), z = Signed8(Byte(s, len, 12));

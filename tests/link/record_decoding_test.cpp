@@ -65,6 +65,14 @@ TEST(RecordDecoding, YearWrapAndRepeatability) {
   EXPECT_EQ(first[1].line, second[1].line);
 }
 
+TEST(RecordDecoding, YearAtTheLargestNumberStays) {
+  // The year comes from the logger's "@Y=" text; a month going back after
+  // the largest year keeps it rather than overflowing.
+  auto d = DecodeAll({"C3F7EFB000000010", "1420000000000010"}, 2147483647);
+  EXPECT_EQ(d[0].line.substr(0, 16), "2147483647/12/31");
+  EXPECT_EQ(d[1].line.substr(0, 16), "2147483647/01/01");
+}
+
 TEST(RecordDecoding, IrregularRecordsAreMarked) {
   // Same time twice: the second is marked; the flag stays set afterwards
   // while the later, advancing record is not marked itself.
