@@ -1,6 +1,8 @@
 // Downloading the recorded data into the document, saving and loading it as
 // CSV, and handing it to the graph window.
+#include <algorithm>
 #include <cctype>
+#include <cstdint>
 
 #include "app/unit1.h"
 #include "operations/csv_file.h"
@@ -71,8 +73,10 @@ void TForm1::CompleteDownload() {
     bool irregular = link::DecodeRecord(LineBuf, DecodeYear, HasMillisDigit, Decode);
     if (irregular) Memo1->Add(marker);
     Memo1->Add(LineBuf.Str());
-    int p = DataCount + 2 - i;
-    if (p % 100 == 0) ProgressBar1->SetPosition(p);
+    // The count is the logger's and may be the largest int: reckoned wider.
+    long long p = static_cast<long long>(DataCount) + 2 - i;
+    if (p % 100 == 0)
+      ProgressBar1->SetPosition(static_cast<int>(std::min<long long>(p, INT32_MAX)));
   }
   Memo1->EndUpdate();
   RecordCount = count;

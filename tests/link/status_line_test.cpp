@@ -82,6 +82,21 @@ TEST_F(StatusLines, NegativeCountIsReportedAndMadePositive) {
   EXPECT_EQ(Modals().Messages(), std::vector<std::string>{"データ数不具合"});
 }
 
+TEST_F(StatusLines, TheLargestCountEndsADownloadAsAFullStore) {
+  // A count at the largest number (also what the smallest negative one
+  // becomes) during a download: its end decodes the whole store.
+  for (const char* line : {"@C=  2147483647  72020", "@C=  -2147483648  72020"}) {
+    F().Downloading = 1;
+    Line(line);
+    EXPECT_EQ(F().DataCount, INT32_MAX) << line;
+    F().Memo1->Clear();
+    F().CompleteDownload();
+    EXPECT_EQ(F().Downloading, 0);
+    EXPECT_EQ(F().RecordCount, app::kRecordCapacity) << line;
+    EXPECT_EQ(F().ProgressBar1->Max(), INT32_MAX);
+  }
+}
+
 TEST_F(StatusLines, LinesThatBreakTheProtocolChangeNothingAndStayInBounds) {
   F().ComboBox2->SetText("10min");
   F().IntervalIndex = 5;
