@@ -231,7 +231,10 @@ void Simulator::ProbeLine(bool& readable) {
 }
 
 void Simulator::ReadInput(Steady::time_point now) {
-  if (!client_) return;
+  // Bytes written just before the far end closed the line are still read:
+  // a logger has them as soon as they are on the wire, and its answer is
+  // lost with the closed port rather than kept for whoever opens it next.
+  if (unplugged_) return;
   size_t allowance = in_bucket_.Allowance(now);
   if (allowance == 0) return;
   char buf[512];

@@ -47,6 +47,20 @@ TEST(Program, RegistersServesAndUnregistersOnSigterm) {
   EXPECT_FALSE(Exists(registration));
 }
 
+TEST(Program, ACommandSentJustBeforeTheCloseIsNotAnsweredToTheNextOpener) {
+  PrivateRuntimeDir dir;
+  ChildSimulator child({"--com", "9"}, dir.path());
+  const std::string device = child.first_line().substr(5);
+  // The command is on the line before the simulator looks; then the port
+  // closes. Its answer went into the closed port.
+  kill(child.pid(), SIGSTOP);
+  { Port(device).Write("p"); }
+  kill(child.pid(), SIGCONT);
+  usleep(300000);
+  Port port(device);
+  EXPECT_EQ(port.Exchange("m"), "DORV V1.00 ID01\r\n#");
+}
+
 TEST(Program, FtdiIdentityAndSigint) {
   PrivateRuntimeDir dir;
   ChildSimulator child({"--identity", "ftdi"}, dir.path());
