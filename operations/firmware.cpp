@@ -39,9 +39,13 @@ void TForm1::Button39Click() {
 void TForm1::ReadFirmwareAcks() {
   auto& modals = ui::Application()->Modals();
   if (FirmwareWait == FirmwarePhase::WaitLoader) {
-    // Everything before the loader's prompt is discarded.
+    // Everything before the loader's prompt is discarded, but an ENQ is
+    // answered as in every exchange: the logger holds the rest of its
+    // greeting, prompt included, until it has the ACK.
     while (Bytes->CharReady()) {
-      if (Bytes->GetChar() != '#') continue;
+      char b = Bytes->GetChar();
+      if (b == 5) Send(std::string(1, '\x06'));
+      if (b != '#') continue;
       FirmwareWait = FirmwarePhase::Idle;
       RecordCount = Memo2->Count();
       ProgressBar1->SetMax(RecordCount);
