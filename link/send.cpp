@@ -58,8 +58,9 @@ void TForm1::ReplyTimedOut() {
     ProgressBar1->Hide();
     Timer1->SetInterval(SavedTimerInterval > 0 ? SavedTimerInterval : 1000);
   } else if (FastRowIndex != 0) {
-    // Keep the rows that came: the burst document is made of them.
-    FastRowsExpected = FastRowIndex - 1 > 0 ? FastRowIndex - 1 : 1;
+    // Keep the rows that came: the burst document is made of rows 1 to
+    // FastRowsExpected - 1, and rows 1 to FastRowIndex - 1 are complete.
+    FastRowsExpected = FastRowIndex;
     FastRowIndex = 0;
     FastEndText =
         ui::DateToStr(ui::Application()->Now()) + " " + ui::TimeToStr(ui::Application()->Now());
