@@ -45,7 +45,9 @@ TForm1::TForm1() : TForm("Form1") {
   ReplyWatchdog = watchdog_.get();
   ReplyWatchdog->SetInterval(250);
   ReplyWatchdog->SetOnTimer([this] {
-    if (!SerialPort1->Open()) return;
+    // A monitor request stays open until its prompt even when a tick has
+    // closed the port meanwhile, so it is watched with the port closed too.
+    if (!SerialPort1->Open() && MonitorRequestOpen == 0) return;
     // The loader's prompt and the restart have time limits of their own.
     bool waiting = FirmwareWait != FirmwarePhase::Idle;
     if (waiting ? FirmwareWaitExpired()
