@@ -10,6 +10,21 @@
 
 namespace dorv::app {
 
+namespace {
+
+// The port number of a port text such as "COM7": the digits after the
+// three-character prefix up to the first other character, at most five;
+// none, or a number beyond the port numbers that exist, gives 0.
+unsigned short PortNumberOf(const std::string& text) {
+  long n = 0;
+  for (size_t i = 3, k = 0;
+       i < text.size() && k < 5 && std::isdigit(static_cast<unsigned char>(text[i])); ++i, ++k)
+    n = n * 10 + (text[i] - '0');
+  return n > 65535 ? 0 : static_cast<unsigned short>(n);
+}
+
+}  // namespace
+
 void TForm1::Timer1Timer() {
   // 1. Stop the timer for the length of the tick; show the interval in force.
   int interval = Timer1->Interval();
@@ -82,8 +97,11 @@ void TForm1::Timer1Timer() {
         LoggerAwake = 0;
       }
     } else {
-      // 12. Found: connect once.
+      // 12. Found: connect once. A logger found on another port than the
+      // one connected was plugged in while an exchange kept the tick away
+      // (no tick saw it gone): it is connected anew.
       SetCaption("D-ORV" + TitleSuffix);
+      if (PortNumberOf(Edit3->Text()) != SerialPort1->ComNumber()) AutoConnectDone = 0;
       if (AutoConnectDone == 0) {
         try {
           Button4Click();
@@ -147,17 +165,10 @@ void TForm1::Timer1Timer() {
 }
 
 void TForm1::Button4Click() {
-  // 1. The port number after the three-character prefix ("COM"): the digits
-  // up to the first other character, at most five; none, or a number beyond
-  // the port numbers that exist, gives 0 (the port chooser then asks).
-  const std::string& text = Edit3->Text();
-  long n = 0;
-  for (size_t i = 3, k = 0;
-       i < text.size() && k < 5 && std::isdigit(static_cast<unsigned char>(text[i])); ++i, ++k)
-    n = n * 10 + (text[i] - '0');
-  if (n > 65535) n = 0;
+  // 1. The port number after the three-character prefix ("COM"); 0 makes
+  // the port chooser ask.
   // 2. Re-open on that port with nothing old in the input.
-  SerialPort1->SetComNumber(static_cast<unsigned short>(n));
+  SerialPort1->SetComNumber(PortNumberOf(Edit3->Text()));
   SerialPort1->SetOpen(false);
   SerialPort1->SetOpen(true);
   SerialPort1->FlushInBuffer();
