@@ -1,5 +1,7 @@
 #include "app/program.h"
 
+#include <cstdio>
+
 #include "app/unit1.h"
 #include "platform/instance_lock.h"
 #include "viewer/unit2.h"
@@ -11,9 +13,14 @@
 namespace dorv::app {
 
 int RunProgram(const ProgramHooks& hooks) {
-  // Only one copy runs: a second start ends at once and shows nothing.
+  // Only one copy runs: a second start ends at once and shows nothing. A
+  // runtime directory that cannot hold the lock is said, not taken for one.
   platform::InstanceLock instanceMutex("orewadorvda");
-  if (!instanceMutex.Acquired()) return 1;
+  if (!instanceMutex.Acquired()) {
+    if (!instanceMutex.Error().empty())
+      std::fprintf(stderr, "dorv: %s\n", instanceMutex.Error().c_str());
+    return 1;
+  }
 
   int code = 0;
   ui::TApplication application;

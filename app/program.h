@@ -8,8 +8,9 @@ namespace dorv::app {
 // The program's start-up and end: the single-instance guard, the application
 // object with its title, the six windows in their order, the main loop given
 // by the caller (the Qt front end or the script runner), and the release of
-// the guard. Returns the exit code: 1 when another copy runs (nothing shown),
-// else what run returns.
+// the guard. Returns the exit code: 1 when another copy runs (nothing shown)
+// or when the guard cannot be made at all (why, on standard error), else what
+// run returns.
 struct ProgramHooks {
   // After the application object exists, before any window is created
   // (screen size, clock, modal services of a front end).

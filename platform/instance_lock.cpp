@@ -4,6 +4,10 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
 #include "platform/runtime_dir.h"
 
 namespace dorv::platform {
@@ -12,14 +16,19 @@ InstanceLock::InstanceLock(const std::string& name) {
   std::string path;
   try {
     path = RuntimePath(name);
-  } catch (...) {
+  } catch (const std::exception& e) {
+    error_ = e.what();
     return;
   }
   // O_CLOEXEC: a child process (the simulated logger, say) must not keep the
   // lock alive after this process ends.
   int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return;
+  if (fd < 0) {
+    error_ = "cannot open " + path + ": " + std::strerror(errno);
+    return;
+  }
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EWOULDBLOCK) error_ = "cannot lock " + path + ": " + std::strerror(errno);
     close(fd);
     return;
   }

@@ -14,9 +14,13 @@ class InstanceLock {
 
   // False when another process holds the lock or the file cannot be opened.
   bool Acquired() const { return fd_ >= 0; }
+  // Why the lock could not be taken when that is not another process holding
+  // it (the runtime directory or the lock file unusable); empty otherwise.
+  const std::string& Error() const { return error_; }
 
  private:
   int fd_ = -1;
+  std::string error_;
 };
 
 }  // namespace dorv::platform
