@@ -38,6 +38,7 @@ namespace {
 constexpr int kCom = 7;
 constexpr int kRecords = 200;
 constexpr auto kStepLimit = std::chrono::seconds(10);
+constexpr auto kSecondStatus = std::chrono::milliseconds(100);
 
 struct Usage {
   long rssKb = 0;
@@ -139,11 +140,15 @@ class Soak {
     return Until("disconnect", [&] { return f_.LoggerReady == 0 && Closed(); });
   }
 
-  // It comes back: the next tick connects and the logger is woken.
+  // It comes back: the next tick connects and the logger is woken. The
+  // connect asks for the status twice and ends at the first answer; the
+  // second one is over before a person acts, and before the next step here.
   bool Connect() {
     std::filesystem::rename(registration_ + ".away", registration_);
     f_.Timer1Timer();
-    return Until("connect", [&] { return Connected(); });
+    if (!Until("connect", [&] { return Connected(); })) return false;
+    ui::Application()->Loop().RunFor(kSecondStatus);
+    return true;
   }
 
   // A record interval chosen, sent, and read back from the status.
