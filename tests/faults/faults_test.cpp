@@ -122,9 +122,9 @@ const FaultCase kCases[] = {
      LongLineKeptAsFarAsItFits},
     {"UnplugWhileConnecting", {"unplug-after=100"}, false, kConnecting, {kNoAnswer}, true},
     // A settings exchange.
-    {"EnqInSettings", {"enq"}, true, kSettings, {}},
-    {"GarbageInSettings", {"garbage"}, true, kSettings, {}},
-    {"LongLineInSettings", {"long-line"}, true, kSettings, {}},
+    {"EnqInSettings", {"enq"}, true, std::string(kSettings) + kSettingsRead, {}},
+    {"GarbageInSettings", {"garbage"}, true, std::string(kSettings) + kSettingsRead, {}},
+    {"LongLineInSettings", {"long-line"}, true, std::string(kSettings) + kSettingsRead, {}},
     {"UnplugInSettings", {"unplug-after=547"}, true, kSettings, {kNoAnswer}, true},
     // A download.
     {"EnqInDownload", {"enq"}, true, kDownload, {}},
