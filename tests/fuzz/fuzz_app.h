@@ -9,6 +9,7 @@
 // target feeds: no device is touched and nothing written goes anywhere.
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>

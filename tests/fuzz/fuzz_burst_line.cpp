@@ -5,6 +5,8 @@
 // separated by LF: the document's second line, the start time text (its first
 // 17 characters are the prefix), and row texts (at most 19 characters each,
 // as a table row keeps them).
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
