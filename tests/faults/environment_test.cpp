@@ -60,11 +60,7 @@ void PrintTo(const RuntimeCase& c, std::ostream* os) {
   *os << c.name;
 }
 
-class UnusableRuntimeDir : public Faults, public ::testing::WithParamInterface<RuntimeCase> {
- public:
-  using Faults::MountTmpfs;
-  using Faults::RemountReadOnly;
-};
+class UnusableRuntimeDir : public Faults, public ::testing::WithParamInterface<RuntimeCase> {};
 
 const RuntimeCase kRuntimeCases[] = {
     {"BelowAFile",
@@ -74,17 +70,15 @@ const RuntimeCase kRuntimeCases[] = {
      }},
     {"ToBeMadeOnAReadOnlyFileSystem",
      [](Faults& t, const std::string& base) {
-       auto& u = static_cast<UnusableRuntimeDir&>(t);
-       if (!u.MountTmpfs(base + "/ro", 64) || !u.RemountReadOnly(base + "/ro"))
+       if (!t.MountTmpfs(base + "/ro", 64) || !t.RemountReadOnly(base + "/ro"))
          return std::string();
        return base + "/ro/dorv";
      }},
     {"OnAReadOnlyFileSystem",
      [](Faults& t, const std::string& base) {
-       auto& u = static_cast<UnusableRuntimeDir&>(t);
-       if (!u.MountTmpfs(base + "/ro", 64)) return std::string();
+       if (!t.MountTmpfs(base + "/ro", 64)) return std::string();
        std::filesystem::create_directory(base + "/ro/dorv");
-       if (!u.RemountReadOnly(base + "/ro")) return std::string();
+       if (!t.RemountReadOnly(base + "/ro")) return std::string();
        return base + "/ro/dorv";
      }},
 };
@@ -124,11 +118,7 @@ void PrintTo(const SaveCase& c, std::ostream* os) {
   *os << c.name;
 }
 
-class FailingSave : public Faults, public ::testing::WithParamInterface<SaveCase> {
- public:
-  using Faults::MountTmpfs;
-  using Faults::RemountReadOnly;
-};
+class FailingSave : public Faults, public ::testing::WithParamInterface<SaveCase> {};
 
 bool NoMount(Faults&, const std::string& place) {
   return std::filesystem::create_directories(place);
@@ -139,17 +129,10 @@ bool Unchanged(Faults&, const std::string&) {
 
 const SaveCase kSaveCases[] = {
     {"FullFileSystem", "No space left on device",
-     [](Faults& t, const std::string& place) {
-       return static_cast<FailingSave&>(t).MountTmpfs(place, 16);
-     },
-     Unchanged},
+     [](Faults& t, const std::string& place) { return t.MountTmpfs(place, 16); }, Unchanged},
     {"ReadOnlyFileSystem", "Read-only file system",
-     [](Faults& t, const std::string& place) {
-       return static_cast<FailingSave&>(t).MountTmpfs(place, 1024);
-     },
-     [](Faults& t, const std::string& place) {
-       return static_cast<FailingSave&>(t).RemountReadOnly(place);
-     }},
+     [](Faults& t, const std::string& place) { return t.MountTmpfs(place, 1024); },
+     [](Faults& t, const std::string& place) { return t.RemountReadOnly(place); }},
     {"FileSizeLimit", "File too large", NoMount, Unchanged, true},
 };
 

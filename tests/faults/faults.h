@@ -13,6 +13,25 @@
 namespace dorv::testing {
 
 class Faults : public E2E {
+ public:
+  // Mounts a tmpfs of `kb` kilobytes at path, in a mount namespace of this
+  // test process alone (the programs it starts share it); false when this
+  // process may not (not root).
+  bool MountTmpfs(const std::string& path, int kb) {
+    if (mounts_.empty()) {
+      if (unshare(CLONE_NEWNS) != 0) return false;
+      if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return false;
+    }
+    std::filesystem::create_directories(path);
+    std::string size = "size=" + std::to_string(kb) + "k";
+    if (mount("tmpfs", path.c_str(), "tmpfs", 0, size.c_str()) != 0) return false;
+    mounts_.push_back(path);
+    return true;
+  }
+  static bool RemountReadOnly(const std::string& path) {
+    return mount(nullptr, path.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+  }
+
  protected:
   ~Faults() override {
     if (replug_.joinable()) replug_.join();
@@ -33,24 +52,6 @@ class Faults : public E2E {
       std::this_thread::sleep_for(std::chrono::milliseconds(2500));
       replugged_ = StartLogger(com);
     });
-  }
-
-  // Mounts a tmpfs of `kb` kilobytes at path, in a mount namespace of this
-  // test process alone (the programs it starts share it); false when this
-  // process may not (not root).
-  bool MountTmpfs(const std::string& path, int kb) {
-    if (mounts_.empty()) {
-      if (unshare(CLONE_NEWNS) != 0) return false;
-      if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return false;
-    }
-    std::filesystem::create_directories(path);
-    std::string size = "size=" + std::to_string(kb) + "k";
-    if (mount("tmpfs", path.c_str(), "tmpfs", 0, size.c_str()) != 0) return false;
-    mounts_.push_back(path);
-    return true;
-  }
-  static bool RemountReadOnly(const std::string& path) {
-    return mount(nullptr, path.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
   }
 
   std::unique_ptr<BackgroundProcess> replugged_;
