@@ -12,6 +12,16 @@
 
 namespace dorv::app {
 
+void CreateForms(ui::TApplication& application) {
+  application.CreateForm(Form1);
+  application.CreateForm(viewer::Form2);
+  application.CreateForm(viewer::Form3);
+  application.CreateForm(viewer::Form4);
+  application.CreateForm(viewer::Form5);
+  application.CreateForm(viewer::Form6);
+  Form1->Show();
+}
+
 int RunProgram(const ProgramHooks& hooks) {
   // Only one copy runs: a second start ends at once and shows nothing. A
   // runtime directory that cannot hold the lock is said, not taken for one.
@@ -27,13 +37,7 @@ int RunProgram(const ProgramHooks& hooks) {
   application.Title = "DORV_UPDATER";
   try {
     if (hooks.prepare) hooks.prepare(application);
-    application.CreateForm(Form1);
-    application.CreateForm(viewer::Form2);
-    application.CreateForm(viewer::Form3);
-    application.CreateForm(viewer::Form4);
-    application.CreateForm(viewer::Form5);
-    application.CreateForm(viewer::Form6);
-    Form1->Show();
+    CreateForms(application);
     if (hooks.run) code = hooks.run(application);
   } catch (...) {
     // Shown by the standard exception display; the program then ends normally.

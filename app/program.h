@@ -21,4 +21,10 @@ struct ProgramHooks {
 
 int RunProgram(const ProgramHooks& hooks);
 
+// Creates the six windows in their order (the main window, the graph, the ID
+// dialog, the statistics, the reservation and the wait-option dialog) and
+// shows the main window. RunProgram does this; tests, benches and the soak
+// use it to have the program's windows in-process.
+void CreateForms(ui::TApplication& application);
+
 }  // namespace dorv::app

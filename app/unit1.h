@@ -257,6 +257,11 @@ class TForm1 : public ui::TForm {
   void StatusLine(const char* line, int len);
   void CompleteDownload();
   void FormatBurst();
+  // The end of a burst with the rows received: the document, its end line,
+  // the timer back on.
+  void CompleteBurst();
+  // The timer's interval from before a burst or firmware update.
+  void RestoreSavedTimer();
   void StartDownload(const char* command, bool withDivisor, const char* header2, int height,
                      bool setSource);
   // Ends an exchange the logger stopped answering (see the reply watchdog).

@@ -56,18 +56,12 @@ void TForm1::ReplyTimedOut() {
     FirmwareUpdating = 0;
     FirmwareWait = FirmwarePhase::Idle;
     ProgressBar1->Hide();
-    Timer1->SetInterval(SavedTimerInterval > 0 ? SavedTimerInterval : 1000);
+    RestoreSavedTimer();
   } else if (FastRowIndex != 0) {
     // Keep the rows that came: the burst document is made of rows 1 to
     // FastRowsExpected - 1, and rows 1 to FastRowIndex - 1 are complete.
     FastRowsExpected = FastRowIndex;
-    FastRowIndex = 0;
-    FastEndText =
-        ui::DateToStr(ui::Application()->Now()) + " " + ui::TimeToStr(ui::Application()->Now());
-    ProgressBar1->Hide();
-    FormatBurst();
-    Memo1->Add("End=>" + FastEndText);
-    Timer1->SetInterval(SavedTimerInterval > 0 ? SavedTimerInterval : 1000);
+    CompleteBurst();
   } else if (Downloading == 1) {
     CompleteDownload();  // what was received stays and can be saved
   }

@@ -67,7 +67,7 @@ void TForm1::ReadFirmwareAcks() {
     while (Bytes->CharReady()) last = Bytes->GetChar();
     if (last != 'M') return;
     FirmwareWait = FirmwarePhase::Idle;
-    Timer1->SetInterval(SavedTimerInterval > 0 ? SavedTimerInterval : 1000);
+    RestoreSavedTimer();
     Send("m");
     if (FirmwareRejected > 0)
       modals.ShowMessage(

@@ -112,15 +112,24 @@ void TForm1::ReadBurstRows(unsigned short count) {
   }
   ProgressBar1->SetPosition(FastRowIndex);
   if (FastRowIndex <= FastRowsExpected) return;
-  // The burst is complete.
+  // The burst is complete: the blank stops the logger.
   Send(" ");
+  CompleteBurst();
+}
+
+void TForm1::CompleteBurst() {
   ProgressBar1->Hide();
   FastRowIndex = 0;
   ui::TDateTime now = ui::Application()->Now();
   FastEndText = ui::DateToStr(now) + " " + ui::TimeToStr(now);
   FormatBurst();
   Memo1->Add("End=>" + FastEndText);
-  // A burst started while the timer was stopped must not leave it stopped.
+  RestoreSavedTimer();
+}
+
+void TForm1::RestoreSavedTimer() {
+  // A burst or update started while the timer was stopped must not leave it
+  // stopped.
   Timer1->SetInterval(SavedTimerInterval > 0 ? SavedTimerInterval : 1000);
 }
 

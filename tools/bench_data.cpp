@@ -15,17 +15,13 @@
 #include <filesystem>
 #include <string>
 
+#include "app/program.h"
 #include "app/unit1.h"
 #include "operations/csv_file.h"
 #include "operations/firmware_image.h"
 #include "simulator/records.h"
 #include "ui/application.h"
 #include "ui/headless_modals.h"
-#include "viewer/unit2.h"
-#include "viewer/unit3.h"
-#include "viewer/unit4.h"
-#include "viewer/unit5.h"
-#include "viewer/unit6.h"
 
 using namespace dorv;
 using Clock = std::chrono::steady_clock;
@@ -84,14 +80,8 @@ int main(int, char** argv) {
 
   ui::TApplication app;
   static_cast<ui::HeadlessModals&>(app.Modals()).SetAnswerDelay(std::chrono::milliseconds(0));
-  app.CreateForm(app::Form1);
-  app.CreateForm(viewer::Form2);
-  app.CreateForm(viewer::Form3);
-  app.CreateForm(viewer::Form4);
-  app.CreateForm(viewer::Form5);
-  app.CreateForm(viewer::Form6);
+  app::CreateForms(app);
   app::TForm1& f = *app::Form1;
-  f.Show();
 
   // (1) Decoding a full store, as the download's final prompt does.
   const int kFull = app::kRecordCapacity;

@@ -22,14 +22,10 @@
 #include <functional>
 #include <string>
 
+#include "app/program.h"
 #include "app/unit1.h"
 #include "ui/application.h"
 #include "ui/headless_modals.h"
-#include "viewer/unit2.h"
-#include "viewer/unit3.h"
-#include "viewer/unit4.h"
-#include "viewer/unit5.h"
-#include "viewer/unit6.h"
 
 using namespace dorv;
 
@@ -236,13 +232,7 @@ int main(int argc, char** argv) {
     ui::TApplication app;
     auto& modals = static_cast<ui::HeadlessModals&>(app.Modals());
     modals.SetAnswerDelay(std::chrono::milliseconds(0));
-    app.CreateForm(app::Form1);
-    app.CreateForm(viewer::Form2);
-    app.CreateForm(viewer::Form3);
-    app.CreateForm(viewer::Form4);
-    app.CreateForm(viewer::Form5);
-    app.CreateForm(viewer::Form6);
-    app::Form1->Show();
+    app::CreateForms(app);
 
     Soak soak(*app::Form1, modals, runtime + "/ports/COM" + std::to_string(kCom));
     bool ok = soak.FirstConnect() && soak.Cycle(0);  // warm-up

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include "app/program.h"
 #include "app/unit1.h"
 #include "common/process.h"
 #include "ui/application.h"
@@ -31,13 +32,7 @@ class FormsFixture : public ::testing::Test {
     };
     app = std::make_unique<ui::TApplication>();
     Modals().SetAnswerDelay(std::chrono::milliseconds(0));
-    app->CreateForm(app::Form1);
-    app->CreateForm(viewer::Form2);
-    app->CreateForm(viewer::Form3);
-    app->CreateForm(viewer::Form4);
-    app->CreateForm(viewer::Form5);
-    app->CreateForm(viewer::Form6);
-    app::Form1->Show();
+    app::CreateForms(*app);
   }
   void TearDown() override {
     app.reset();

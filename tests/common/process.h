@@ -38,6 +38,23 @@ struct ProcessResult {
   std::string out, err;
 };
 
+// In a forked child: standard input and output from the given descriptors
+// (stderr kept when errFd is -1), the extra environment entries, then
+// argv[0] (a path) in place of the child.
+[[noreturn]] inline void ExecChild(const std::vector<std::string>& argv,
+                                   const std::vector<std::string>& env, int inFd, int outFd,
+                                   int errFd) {
+  dup2(inFd, 0);
+  dup2(outFd, 1);
+  if (errFd >= 0) dup2(errFd, 2);
+  for (auto& e : env) putenv(const_cast<char*>(e.c_str()));
+  std::vector<char*> args;
+  for (auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  execv(args[0], args.data());
+  _exit(127);
+}
+
 // Runs argv[0] (a path) with the given standard input and extra environment
 // entries ("NAME=value"); kills it after timeoutMs.
 inline ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input,
@@ -45,17 +62,7 @@ inline ProcessResult RunProcess(const std::vector<std::string>& argv, const std:
   int inPipe[2], outPipe[2], errPipe[2];
   if (pipe2(inPipe, O_CLOEXEC) || pipe2(outPipe, O_CLOEXEC) || pipe2(errPipe, O_CLOEXEC)) return {};
   pid_t pid = fork();
-  if (pid == 0) {
-    dup2(inPipe[0], 0);
-    dup2(outPipe[1], 1);
-    dup2(errPipe[1], 2);
-    for (auto& e : env) putenv(const_cast<char*>(e.c_str()));
-    std::vector<char*> args;
-    for (auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
+  if (pid == 0) ExecChild(argv, env, inPipe[0], outPipe[1], errPipe[1]);
   close(inPipe[0]);
   close(outPipe[1]);
   close(errPipe[1]);
@@ -110,17 +117,7 @@ class BackgroundProcess {
     int outPipe[2];
     if (pipe2(outPipe, O_CLOEXEC) != 0) return;
     pid_ = fork();
-    if (pid_ == 0) {
-      dup2(outPipe[1], 1);
-      int devnull = open("/dev/null", O_RDWR);
-      dup2(devnull, 0);
-      for (auto& e : env) putenv(const_cast<char*>(e.c_str()));
-      std::vector<char*> args;
-      for (auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-      args.push_back(nullptr);
-      execv(args[0], args.data());
-      _exit(127);
-    }
+    if (pid_ == 0) ExecChild(argv, env, open("/dev/null", O_RDWR), outPipe[1], -1);
     close(outPipe[1]);
     out_ = outPipe[0];
   }
@@ -180,6 +177,17 @@ class BackgroundProcess {
   pid_t pid_ = -1;
   int out_ = -1;
 };
+
+// A file's bytes (empty when it cannot be read).
+inline std::string FileBytes(const std::string& path) {
+  std::string out;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return out;
+  char buf[65536];
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
+  std::fclose(f);
+  return out;
+}
 
 // The lines of a text file (empty when it does not exist).
 inline std::vector<std::string> ReadLines(const std::string& path) {

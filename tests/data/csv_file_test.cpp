@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "common/process.h"
 #include "ui/exceptions.h"
@@ -14,13 +13,6 @@
 
 namespace dorv::operations {
 namespace {
-
-std::string Bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 TEST(CsvFile, WritesCp932LinesWithCrLfAndReadsThemBack) {
   testing::TempDir dir;
@@ -31,7 +23,7 @@ TEST(CsvFile, WritesCp932LinesWithCrLfAndReadsThemBack) {
                                     "015/01/02 03:04:05.000,  1, -1, 64, 23.0",
                                     ""};
   SaveLines(path, lines);
-  EXPECT_EQ(Bytes(path),
+  EXPECT_EQ(testing::FileBytes(path),
             "Start Year=2015 @1G=10\r\n//\x81\xABIrregular Record //\r\n\x81"
             "015/01/02 03:04:05.000,  1, -1, 64, 23.0\r\n\r\n");
   EXPECT_EQ(LoadLines(path), lines);
@@ -67,7 +59,7 @@ TEST(CsvFile, AFullDiskLeavesTheOldFile) {
   // The temporary file lives beside the target, so point the target at a
   // folder where the temporary cannot be made: a missing one.
   EXPECT_THROW(SaveLines(dir.path + "/missing/d.csv", {"x"}), ui::Exception);
-  EXPECT_EQ(Bytes(path), "old\r\n");
+  EXPECT_EQ(testing::FileBytes(path), "old\r\n");
 }
 
 TEST(CsvFile, LoadErrors) {

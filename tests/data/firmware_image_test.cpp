@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "common/process.h"
 
 namespace dorv::operations {
@@ -26,12 +23,8 @@ TEST(FirmwareImage, CarriedImageIsTheGeneratorsAndSound) {
   auto r =
       testing::RunProcess({testing::BinDir() + "/dorv-gen-firmware", dir.path + "/fw.hex"}, "");
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  std::ifstream gen(dir.path + "/fw.hex", std::ios::binary),
-      kept(DORV_SOURCE_ROOT "/resources/firmware/PIC18F87K90.hex", std::ios::binary);
-  std::stringstream a, b;
-  a << gen.rdbuf();
-  b << kept.rdbuf();
-  EXPECT_TRUE(a.str() == b.str());
+  EXPECT_TRUE(testing::FileBytes(dir.path + "/fw.hex") ==
+              testing::FileBytes(DORV_SOURCE_ROOT "/resources/firmware/PIC18F87K90.hex"));
 }
 
 TEST(FirmwareImage, DamagedImagesAreRefused) {

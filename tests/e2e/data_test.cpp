@@ -1,20 +1,11 @@
 // The data: downloads into the document, CSV files, monitoring, the 5 ms
 // burst and the firmware update, against the simulated logger.
-#include <fstream>
-#include <sstream>
 
 #include "e2e/e2e.h"
 #include "simulator/records.h"
 
 namespace dorv::testing {
 namespace {
-
-std::string FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 int CountLines(const std::string& bytes) {
   int n = 0;

@@ -1,8 +1,5 @@
 // The graph of a download: the graph button, scrolling, a time scale, a
 // marked range with its statistics, and printing to a PDF.
-#include <fstream>
-#include <sstream>
-
 #include "e2e/e2e.h"
 
 namespace dorv::testing {
@@ -44,11 +41,9 @@ TEST_F(E2E, GraphOfADownloadWithRangeStatisticsAndPrint) {
                   "messages\n");
   EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
   EXPECT_EQ(r.out, "");
-  std::ifstream in(pdf, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  EXPECT_EQ(text.str().rfind("%PDF-", 0), 0u);
-  EXPECT_NE(text.str().find("/Count 1 "), std::string::npos);
+  std::string text = FileBytes(pdf);
+  EXPECT_EQ(text.rfind("%PDF-", 0), 0u);
+  EXPECT_NE(text.find("/Count 1 "), std::string::npos);
 }
 
 }  // namespace

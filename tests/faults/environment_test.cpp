@@ -4,19 +4,11 @@
 #include <sys/file.h>
 
 #include <fstream>
-#include <sstream>
 
 #include "faults/faults.h"
 
 namespace dorv::testing {
 namespace {
-
-std::string FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;

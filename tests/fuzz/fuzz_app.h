@@ -18,15 +18,14 @@
 #include <string_view>
 #include <vector>
 
+#include "app/program.h"
 #include "app/unit1.h"
 #include "platform/registry.h"
 #include "ui/application.h"
 #include "ui/headless_modals.h"
 #include "viewer/unit2.h"
-#include "viewer/unit3.h"
 #include "viewer/unit4.h"
 #include "viewer/unit5.h"
-#include "viewer/unit6.h"
 
 namespace dorv::fuzz {
 
@@ -134,13 +133,7 @@ class App {
     app::TForm1::RegistryFactory = [] { return std::make_unique<platform::MemoryRegistry>(); };
     app_ = std::make_unique<ui::TApplication>();
     Modals().SetAnswerDelay(std::chrono::milliseconds(0));
-    app_->CreateForm(app::Form1);
-    app_->CreateForm(viewer::Form2);
-    app_->CreateForm(viewer::Form3);
-    app_->CreateForm(viewer::Form4);
-    app_->CreateForm(viewer::Form5);
-    app_->CreateForm(viewer::Form6);
-    app::Form1->Show();
+    app::CreateForms(*app_);
     app::Form1->SerialPort1->SetOpen(false);
     app::Form1->SerialPort1->BeginLoading();
     app::Form1->Bytes = &bytes_;
