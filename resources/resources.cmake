@@ -11,11 +11,8 @@ endforeach()
 list(APPEND DORV_EMBED_ENTRIES
   "firmware/PIC18F87K90.hex=${CMAKE_SOURCE_DIR}/resources/firmware/PIC18F87K90.hex")
 list(APPEND DORV_EMBED_DEPENDS ${CMAKE_SOURCE_DIR}/resources/firmware/PIC18F87K90.hex)
-# Other areas append to these two lists before this point through
-# resources/extra.cmake, if it exists.
-if(EXISTS ${CMAKE_SOURCE_DIR}/resources/extra.cmake)
-  include(${CMAKE_SOURCE_DIR}/resources/extra.cmake)
-endif()
+# The string tables and pictures.
+include(${CMAKE_SOURCE_DIR}/resources/extra.cmake)
 
 set(out ${CMAKE_BINARY_DIR}/generated/resources_data.cpp)
 string(REPLACE ";" "|" entries_arg "${DORV_EMBED_ENTRIES}")

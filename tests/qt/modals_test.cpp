@@ -4,12 +4,16 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QTimer>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -20,23 +24,67 @@
 namespace dorv::qtui::testing {
 namespace {
 
-// Answers the next modal dialog once it is open.
+// Answers every modal dialog that opens while it lives, as a user would:
+// each dialog through `answer` as soon as it is the active modal widget,
+// again when it is still open a while after its answer (a refused accept, a
+// file-system model that had not caught up), and a nested box the same way.
+// A dialog still open after the limit fails the test and is closed, so that
+// no test waits for good.
 class Answerer {
  public:
-  explicit Answerer(std::function<void(QWidget*)> answer) : answer_(std::move(answer)) {
-    QObject::connect(&poll_, &QTimer::timeout, [this] {
-      if (QWidget* w = QApplication::activeModalWidget()) {
-        poll_.stop();
-        answer_(w);
-      }
-    });
+  explicit Answerer(std::function<void(QWidget*)> answer,
+                    std::chrono::milliseconds limit = std::chrono::seconds(30))
+      : answer_(std::move(answer)), limit_(limit) {
+    QObject::connect(&poll_, &QTimer::timeout, [this] { Poll(); });
     poll_.start(10);
+    started_.start();
   }
+  int answers() const { return answers_; }
 
  private:
+  void Poll() {
+    QWidget* w = QApplication::activeModalWidget();
+    if (!w) return;
+    if (started_.elapsed() > limit_.count()) {
+      ADD_FAILURE() << "a modal " << w->metaObject()->className() << " (\""
+                    << w->windowTitle().toStdString() << "\") was still open after "
+                    << limit_.count() << " ms";
+      if (auto* d = qobject_cast<QDialog*>(w))
+        d->reject();
+      else
+        w->close();
+      return;
+    }
+    if (w == last_ && sinceAnswer_.elapsed() < 300) return;
+    last_ = w;
+    sinceAnswer_.start();
+    ++answers_;
+    // From a call of its own: a dialog's answer may open a nested box that
+    // runs its own loop, and the poll must go on meanwhile (a timer is not
+    // fired again while its own handler runs).
+    QTimer::singleShot(0, &poll_, [this, dialog = QPointer<QWidget>(w)] {
+      if (dialog) answer_(dialog);
+    });
+  }
+
   std::function<void(QWidget*)> answer_;
+  std::chrono::milliseconds limit_;
   QTimer poll_;
+  QElapsedTimer started_, sinceAnswer_;
+  QWidget* last_ = nullptr;
+  int answers_ = 0;
 };
+
+// What a user does in an open or save dialog: types the name into its name
+// box and presses the accept button. (selectFile on an open dialog whose
+// name box has the focus only selects the file in the list, which stays
+// empty until the dialog's file-system model has read the folder.)
+void TypeFileNameAndAccept(QFileDialog* dialog, const std::string& path) {
+  auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+  ASSERT_NE(name, nullptr);
+  name->setText(Q(path));
+  static_cast<QDialog*>(dialog)->accept();
+}
 
 QtModals Modals() {
   return QtModals([] { return std::string("DORV_UPDATER"); });
@@ -167,12 +215,10 @@ TEST(QtModals, FileDialogsTakeFilterExtensionNameAndOptions) {
       filters = seen->nameFilters();
       suffix = seen->defaultSuffix();
       title = seen->windowTitle();
-      if (c.answer.empty()) {
+      if (c.answer.empty())
         seen->reject();
-      } else {
-        seen->selectFile(Q(c.answer));
-        static_cast<QDialog*>(seen)->accept();
-      }
+      else
+        TypeFileNameAndAccept(seen, c.answer);
     });
     bool accepted = modals.FileDialog(c.req);
     ASSERT_NE(seen, nullptr);
@@ -187,6 +233,29 @@ TEST(QtModals, FileDialogsTakeFilterExtensionNameAndOptions) {
     EXPECT_EQ(accepted, c.accepted);
     EXPECT_EQ(c.req.fileName, c.chosen);
   }
+}
+
+// The open dialog refuses a name that does not exist with a box of its own;
+// the answerer answers that box, then the dialog again (with cancel).
+TEST(QtModals, AnswererAnswersANestedBoxAndTheDialogAgain) {
+  dorv::testing::TempDir dir;
+  ui::FileDialogRequest req{false, "開く", "text|*.csv", "csv", "", dir.path, ui::ofFileMustExist};
+  std::vector<std::string> seen;
+  int fileDialogAnswers = 0;
+  Answerer answer([&](QWidget* w) {
+    seen.push_back(w->metaObject()->className());
+    if (auto* box = qobject_cast<QMessageBox*>(w)) {
+      EXPECT_TRUE(box->text().contains("missing.csv")) << box->text().toStdString();
+      box->accept();
+    } else if (auto* d = qobject_cast<QFileDialog*>(w)) {
+      if (fileDialogAnswers++ == 0)
+        TypeFileNameAndAccept(d, dir.path + "/missing.csv");
+      else
+        d->reject();
+    }
+  });
+  EXPECT_FALSE(Modals().FileDialog(req));
+  EXPECT_EQ(seen, (std::vector<std::string>{"QFileDialog", "QMessageBox", "QFileDialog"}));
 }
 
 TEST(QtModals, PrintDialogGivesAPrinterOrNothing) {

@@ -1,0 +1,33 @@
+# The Debian packages the project needs, and the function that installs the
+# missing ones; sourced by scripts/setup and scripts/fuzz.
+
+# Building and testing: compilers and build tools, GoogleTest, JSON, the
+# USB serial enumeration, Qt 6 and what the window tests and screenshots use
+# (a virtual X server, window lookup, the Japanese design font).
+DORV_PACKAGES=(
+  cmake g++ make pkg-config
+  libgtest-dev libgmock-dev
+  nlohmann-json3-dev
+  libserialport-dev
+  qt6-base-dev libgl-dev
+  xvfb xauth xdotool x11-utils
+  fonts-ipafont-gothic
+)
+
+# The fuzz targets: clang with its runtime libraries (the fuzzer's included).
+DORV_FUZZ_PACKAGES=(clang libclang-rt-dev)
+
+# Installs those of the given packages that are missing (apt-get, as root or
+# through sudo).
+dorv_install_missing() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  ((${#missing[@]})) || return 0
+  echo "setup: installing ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" = 0 ] || sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+}
