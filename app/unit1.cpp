@@ -37,6 +37,7 @@ TForm1::TForm1() : TForm("Form1") {
   Registry = RegistryFactory();
   BindControls();
   Memo2->SetLines(operations::FirmwareImageLines());
+  CarriesReleaseFirmware = operations::FirmwareImageIsRelease();
   CreateSerialPort();
   WireEvents();
   // The reply watchdog runs for the whole run; it acts only while an

@@ -279,6 +279,9 @@ class TForm1 : public ui::TForm {
   FirmwarePhase FirmwareWait = FirmwarePhase::Idle;
   ui::EventLoop::Clock::time_point FirmwareWaitSince;
   int FirmwareRejected = 0;  // lines the loader answered with "!"
+  // Whether Memo2 holds the maker's release image; with the generated test
+  // image the update goes to the simulated logger only.
+  bool CarriesReleaseFirmware = false;
   bool FirmwareWaitExpired() const;
 
  private:

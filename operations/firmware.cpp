@@ -24,7 +24,22 @@ void TForm1::Button39Click() {
                        problem);
     return;
   }
-  modals.ShowMessage("ファームウェアの書き換えをします。終了するまで操作しないでください。");
+  // The generated test image would leave a real logger without working
+  // firmware: it goes only to a port the simulated logger registered.
+  std::string port = "COM" + std::to_string(SerialPort1->ComNumber());
+  if (!CarriesReleaseFirmware && !platform::IsRegisteredPort(*Registry, port)) {
+    modals.ShowMessage(
+        "このプログラムにはリリース版のファームウェアが入っていないため、"
+        "書き換えを中止しました。ロガーには何も送っていません。\n"
+        "入っているのはテスト用に生成したイメージで、シミュレーターのロガー専用です。"
+        "USBで接続されたロガー (" +
+        port +
+        ") を書き換えるには、メーカーのリリースイメージを DORV_FIRMWARE_IMAGE に指定して"
+        "ビルドしたプログラムを使ってください (README の「Firmware image」)。");
+    return;
+  }
+  if (!modals.Confirm("ファームウェアの書き換えをします。終了するまで操作しないでください。"))
+    return;  // nothing sent, Timer1 as it was
   SavedTimerInterval = Timer1->Interval();
   Timer1->SetInterval(0);
   SerialPort1->SetOpen(true);

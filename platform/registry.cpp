@@ -14,6 +14,14 @@ std::string DeviceKeyPath(const std::string& identity) {
   return std::string(kFtdiBusKey) + identity + kDeviceParameters;
 }
 
+bool IsRegisteredPort(Registry& registry, const std::string& portName) {
+  if (!registry.OpenKeyReadOnly(kRegisteredPortsKey)) return false;
+  auto names = registry.GetValueNames();
+  bool registered = std::find(names.begin(), names.end(), portName) != names.end();
+  registry.CloseKey();
+  return registered;
+}
+
 bool MemoryRegistry::OpenKeyReadOnly(const std::string& path) {
   auto it = keys_.find(path);
   open_ = it == keys_.end() ? nullptr : &it->second;
@@ -45,6 +53,10 @@ void FillRegistry(MemoryRegistry& reg, const std::vector<SerialDeviceInfo>& devi
     map.emplace_back(name, d.portName);
   }
   if (!map.empty()) reg.SetKey(kSerialCommKey, map);
+  MemoryRegistry::Values registered;
+  for (auto& d : devices)
+    if (d.registered) registered.emplace_back(d.portName, d.device);
+  if (!registered.empty()) reg.SetKey(kRegisteredPortsKey, registered);
   bool loggerSeen = false;
   for (auto& d : devices) {
     if (d.identity.empty()) continue;

@@ -29,7 +29,17 @@ inline constexpr const char* kDeviceParameters = "\\0000\\Device Parameters";
 inline constexpr const char* kLoggerIdentity = "VID_0403+PID_6001+DORV0001A";
 inline constexpr const char* kGenericFtdiIdentity = "VID_0403+PID_6001+FTDI0001A";
 
+// The ports registered in the runtime directory by programs that offer one
+// (the simulated logger): value name the port name ("COM7"), value its device
+// path. A port found over USB is never listed here.
+inline constexpr const char* kRegisteredPortsKey = "SOFTWARE\\DORV\\RegisteredPorts";
+
 std::string DeviceKeyPath(const std::string& identity);
+
+// True when the port (such as "COM7") is one registered in the runtime
+// directory rather than a device found over USB. A port the registry does not
+// know counts as found over USB.
+bool IsRegisteredPort(Registry& registry, const std::string& portName);
 
 // A registry held in memory (tests, and the snapshot the system registry
 // builds): key path -> ordered (name, value) pairs.
@@ -65,14 +75,15 @@ struct SerialDeviceInfo {
 std::vector<SerialDeviceInfo> ListSerialDevices();
 
 // The registry of this system, built from ListSerialDevices() at every
-// opening of the serial-port map (so each port search sees the ports of that
-// moment), and registering each port name in the port namespace.
+// opening of the serial-port map or of the registered ports' key (so each
+// port search, and each question about a port, sees the ports of that
+// moment).
 std::unique_ptr<Registry> CreateSystemRegistry();
 
 // Builds the registry keys for a list of devices (shared by the system
 // registry and tests): the serial-port map with one "VCP" value per device,
-// and a device key per identity ("PortName"); a DORV identity (serial number
-// beginning "DORV") answers the logger's own key.
+// a device key per identity ("PortName"), and the registered ports' key; a
+// DORV identity (serial number beginning "DORV") answers the logger's own key.
 void FillRegistry(MemoryRegistry& reg, const std::vector<SerialDeviceInfo>& devices);
 
 // Reads the runtime directory's port registrations (ports/COM<n> files of

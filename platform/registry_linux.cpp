@@ -36,8 +36,10 @@ std::vector<RealDevice> ListUsbFtdi() {
 class SystemRegistry : public Registry {
  public:
   bool OpenKeyReadOnly(const std::string& path) override {
-    // Every search starts at the serial-port map: take a fresh snapshot there.
-    if (path == kSerialCommKey) FillRegistry(snapshot_, ListSerialDevices());
+    // Every search starts at the serial-port map, and a question about the
+    // registered ports needs the present ones: take a fresh snapshot there.
+    if (path == kSerialCommKey || path == kRegisteredPortsKey)
+      FillRegistry(snapshot_, ListSerialDevices());
     return snapshot_.OpenKeyReadOnly(path);
   }
   std::vector<std::string> GetValueNames() override { return snapshot_.GetValueNames(); }

@@ -38,6 +38,14 @@ void QtModals::ShowMessage(const std::string& text) {
   box.exec();
 }
 
+bool QtModals::Confirm(const std::string& text) {
+  // Escape and closing the box count as Cancel.
+  QMessageBox box(QMessageBox::NoIcon, Q(title_()), Q(text), QMessageBox::Ok | QMessageBox::Cancel,
+                  ModalParent());
+  box.setEscapeButton(QMessageBox::Cancel);
+  return box.exec() == QMessageBox::Ok;
+}
+
 void QtModals::ShowException(const std::string& message) {
   // As the toolkit's exception display does: a full stop unless the message
   // already ends with punctuation.

@@ -20,6 +20,7 @@ class QtModals : public ui::ModalServices {
   explicit QtModals(std::function<std::string()> title);
 
   void ShowMessage(const std::string& text) override;
+  bool Confirm(const std::string& text) override;
   bool InputQuery(const std::string& caption, const std::string& prompt,
                   std::string& value) override;
   bool FileDialog(ui::FileDialogRequest& req) override;

@@ -3,9 +3,13 @@
 // deterministic program image, with the record layout of the logger's
 // firmware: the reset vector, the program memory up to 0xBD9D, the
 // configuration words at 0x300000, the end record, the device comment and a
-// final empty line. Usage: dorv-gen-firmware [OUTPUT]
+// final empty line. Usage: dorv-gen-firmware [--seed S] [OUTPUT]
+// Another seed gives another program image of the same layout (tests use it
+// as a stand-in for a release image).
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -31,7 +35,7 @@ std::string Record(int type, unsigned addr, const std::vector<uint8_t>& data) {
 
 // The program image: a fixed pseudo-random sequence standing in for code.
 struct Program {
-  uint32_t state = 0x2545F491u;
+  uint32_t state;
   uint8_t Next() {
     state ^= state << 13;
     state ^= state >> 17;
@@ -48,8 +52,15 @@ struct Program {
 }  // namespace
 
 int main(int argc, char** argv) {
+  uint32_t seed = 0x2545F491u;
+  if (argc > 2 && std::strcmp(argv[1], "--seed") == 0) {
+    seed = static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 0));
+    if (seed == 0) seed = 1;  // the generator never leaves 0
+    argc -= 2;
+    argv += 2;
+  }
   std::vector<std::string> lines;
-  Program prog;
+  Program prog{seed};
   // Reset vector: GOTO 0x000010 (two PIC18 instruction words).
   lines.push_back(Record(0, 0x0000, {0x08, 0xEF, 0x00, 0xF0}));
   // Program memory from 0x0008 to 0xBD9D: 8 bytes to reach a 16-byte

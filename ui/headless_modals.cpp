@@ -20,6 +20,13 @@ void HeadlessModals::ShowMessage(const std::string& text) {
   TakeAnswer(ignored);  // any answer closes an information box
 }
 
+bool HeadlessModals::Confirm(const std::string& text) {
+  messages_.push_back(text);
+  shown_.push_back("confirm: " + text);
+  std::string a;
+  return !TakeAnswer(a) || a != "cancel";  // nothing queued: OK
+}
+
 void HeadlessModals::ShowException(const std::string& message) {
   ShowMessage(message);
 }

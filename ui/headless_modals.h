@@ -21,7 +21,8 @@ class HeadlessModals : public ModalServices {
   void QueueAnswer(const std::string& answer) { answers_.push_back(answer); }
   void SetAnswerDelay(std::chrono::milliseconds d) { delay_ = d; }
 
-  // Texts of every information box and exception display shown so far.
+  // Texts of every message box (with or without Cancel) and exception
+  // display shown so far.
   const std::vector<std::string>& Messages() const { return messages_; }
   // One line per modal shown: kind and its title or text.
   const std::vector<std::string>& Shown() const { return shown_; }
@@ -35,6 +36,7 @@ class HeadlessModals : public ModalServices {
   const std::vector<FileDialogRequest>& FileRequests() const { return fileRequests_; }
 
   void ShowMessage(const std::string& text) override;
+  bool Confirm(const std::string& text) override;
   bool InputQuery(const std::string& caption, const std::string& prompt,
                   std::string& value) override;
   bool FileDialog(FileDialogRequest& req) override;

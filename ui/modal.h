@@ -50,6 +50,8 @@ class ModalServices {
   virtual ~ModalServices() = default;
   // Information box with an OK button only.
   virtual void ShowMessage(const std::string& text) = 0;
+  // Message box with OK and Cancel buttons; true for OK.
+  virtual bool Confirm(const std::string& text) = 0;
   // Text prompt; false on cancel, else value holds the entered text.
   virtual bool InputQuery(const std::string& caption, const std::string& prompt,
                           std::string& value) = 0;

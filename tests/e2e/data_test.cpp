@@ -249,6 +249,28 @@ TEST_F(E2E, FirmwareUpdateHandsOverEveryLine) {
   EXPECT_EQ(t[k + 1], "m");
 }
 
+TEST_F(E2E, FirmwareUpdateCancelledSendsNothing) {
+  auto logger = StartLogger(7, {"--records", "10"});
+  auto r = Script(std::string(kConnected) +
+                  "answer-delay 0\n"
+                  "answer cancel\n"
+                  "click Form1.Button39\n"
+                  "expect Form1.Timer1.Interval == 1000\n"
+                  "expect Form1.FirmwareUpdating == 0\n"
+                  // A download after it: the logger's transcript is in order,
+                  // so anything the update had sent would stand before it.
+                  "click Form1.Button30\n"
+                  "until Form1.Downloading == 0 20000\n"
+                  "expect Form1.RecordCount == 10\n"
+                  "messages\n");
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(r.out,
+            "message: ファームウェアの書き換えをします。終了するまで操作しないでください。\n");
+  auto t = Transcript(7, 5);
+  ASSERT_GE(t.size(), 5u);
+  for (auto& c : t) EXPECT_TRUE(c != "e" && c[0] != ':' && c[0] != ';') << c;
+}
+
 TEST_F(E2E, LoaderThatNeverAnswersTimesOutCleanly) {
   auto logger = StartLogger(7, {"--fault", "no-prompt=e"});
   auto r = Script(std::string(kConnected) +

@@ -127,6 +127,36 @@ TEST(QtModals, InformationBoxAndExceptionDisplayHaveAnOkButtonOnly) {
   }
 }
 
+TEST(QtModals, ConfirmationBoxHasOkAndCancel) {
+  struct Case {
+    const char* what;
+    std::function<void(QMessageBox*)> answer;
+    bool ok;
+  } cases[] = {
+      {"OK", [](QMessageBox* b) { b->button(QMessageBox::Ok)->click(); }, true},
+      {"Cancel", [](QMessageBox* b) { b->button(QMessageBox::Cancel)->click(); }, false},
+      {"closed", [](QMessageBox* b) { b->reject(); }, false},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    QString title, text;
+    int buttons = 0;
+    Answerer answer([&](QWidget* w) {
+      auto* box = qobject_cast<QMessageBox*>(w);
+      ASSERT_NE(box, nullptr);
+      title = box->windowTitle();
+      text = box->text();
+      buttons = static_cast<int>(box->buttons().size());
+      c.answer(box);
+    });
+    auto modals = Modals();
+    EXPECT_EQ(modals.Confirm("ファームウェアの書き換えをします。"), c.ok);
+    EXPECT_EQ(title, "DORV_UPDATER");
+    EXPECT_EQ(text, "ファームウェアの書き換えをします。");
+    EXPECT_EQ(buttons, 2);
+  }
+}
+
 TEST(QtModals, PromptReturnsTheTypedTextOrCancel) {
   auto modals = Modals();
   QString title, label, initial;

@@ -43,6 +43,10 @@ class RecordingModals : public ui::ModalServices {
  public:
   std::vector<std::string> messages, exceptions;
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  bool Confirm(const std::string& text) override {
+    messages.push_back(text);
+    return true;
+  }
   bool InputQuery(const std::string&, const std::string&, std::string&) override { return false; }
   bool FileDialog(ui::FileDialogRequest&) override { return false; }
   std::unique_ptr<ui::TPrinter> PrintDialog() override { return nullptr; }

@@ -170,13 +170,19 @@ TEST_F(ToolkitTest, ModalsAnswerFromTheQueueAndDefaultToOkOrCancel) {
   EXPECT_TRUE(app.Modals().InputQuery("5msec", "秒数", value));
   EXPECT_EQ(value, "12");
   EXPECT_FALSE(app.Modals().InputQuery("5msec", "秒数", value));  // nothing queued: cancel
-  app.Modals().ShowMessage("時間不整合");  // nothing queued: OK
+  app.Modals().ShowMessage("時間不整合");                         // nothing queued: OK
+  EXPECT_TRUE(app.Modals().Confirm("書き換え"));                  // nothing queued: OK
+  modals().QueueAnswer("cancel");
+  EXPECT_FALSE(app.Modals().Confirm("書き換え"));
+  modals().QueueAnswer("ok");
+  EXPECT_TRUE(app.Modals().Confirm("書き換え"));
   FileDialogRequest req;
   modals().QueueAnswer("/tmp/x.csv");
   EXPECT_TRUE(app.Modals().FileDialog(req));
   EXPECT_EQ(req.fileName, "/tmp/x.csv");
   EXPECT_EQ(app.Modals().PrintDialog(), nullptr);
-  EXPECT_EQ(modals().Messages(), std::vector<std::string>{"時間不整合"});
+  EXPECT_EQ(modals().Messages(),
+            (std::vector<std::string>{"時間不整合", "書き換え", "書き換え", "書き換え"}));
 }
 
 TEST(DateTime, EncodesFormatsAndParses) {
