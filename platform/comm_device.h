@@ -18,6 +18,10 @@ enum CommError : int {
   kErrInvalidHandle = 6,
   kErrNotEnoughMemory = 8,
   kErrWriteProtect = 19,
+  // The device is held by another program (a lock, an exclusive open). Kept
+  // apart from kErrAccessDenied, which here means that the user has no
+  // permission to use the device.
+  kErrSharingViolation = 32,
   kErrGenFailure = 31,
   kErrDiskFull = 112,
   kErrInvalidParameter = 87,
@@ -26,6 +30,10 @@ enum CommError : int {
 
 // The device error number for an error of the operating system (errno).
 int CommErrorFromSystem(int systemError);
+// What the user can do about a device that failed to open with this error
+// number, in the user's words for this system ("" when there is nothing to
+// add): who holds the port, how to get permission for it.
+std::string OpenFailureHint(int commError);
 // The operating system's own text for a device error number ("" when the
 // system has none), as the system words it.
 std::string SystemErrorText(int commError);
@@ -113,7 +121,8 @@ class CommDevice {
 
   // Opens the device of the given name ("\\.\COM3" or a path), exclusively.
   // Null on failure with error set (kErrFileNotFound when there is no such
-  // device, kErrAccessDenied when another opener holds it, ...).
+  // device, kErrSharingViolation when another opener holds it,
+  // kErrAccessDenied without permission to use it, ...).
   static std::unique_ptr<CommDevice> Open(const std::string& name, int& error);
 
   // Closes the device at once; waits, reads and writes running now return.

@@ -37,9 +37,10 @@ int CommErrorFromSystem(int e) {
       return kErrTooManyOpenFiles;
     case EACCES:
     case EPERM:
+      return kErrAccessDenied;
     case EBUSY:
     case EWOULDBLOCK:
-      return kErrAccessDenied;
+      return kErrSharingViolation;
     case EBADF:
       return kErrInvalidHandle;
     case ENOMEM:
@@ -60,6 +61,19 @@ int CommErrorFromSystem(int e) {
   }
 }
 
+std::string OpenFailureHint(int commError) {
+  switch (commError) {
+    case kErrSharingViolation:
+      return "別のプログラムがこのポートを使っています。そのプログラムを閉じてください";
+    case kErrAccessDenied:
+      return "このデバイスを使う権限がありません。ロガーの udev 規則をインストールするか "
+             "(パッケージに含まれます)、ユーザーを dialout グループに加えて "
+             "(sudo usermod -aG dialout $USER) ログインし直してください";
+    default:
+      return "";
+  }
+}
+
 std::string SystemErrorText(int commError) {
   int e = 0;
   switch (commError) {
@@ -77,6 +91,9 @@ std::string SystemErrorText(int commError) {
       break;
     case kErrAccessDenied:
       e = EACCES;
+      break;
+    case kErrSharingViolation:
+      e = EBUSY;
       break;
     case kErrInvalidHandle:
       e = EBADF;

@@ -26,8 +26,8 @@ bool IsPortAvailable(int n) {
     probe.CloseCom();
     return true;
   }
-  // Held by another program: the port exists.
-  return rc == -platform::kErrAccessDenied;
+  // Held by another program, or not ours to use: the port exists.
+  return rc == -platform::kErrSharingViolation || rc == -platform::kErrAccessDenied;
 }
 
 TComSelectForm::TComSelectForm() : ui::TForm("ComSelectForm") {

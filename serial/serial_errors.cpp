@@ -46,6 +46,9 @@ ESerialException::ESerialException(int32_t code) : ui::Exception(LoadErrorStr(co
 
 ESerialException::ESerialException(const std::string& text) : ui::Exception(text), code_(0) {}
 
+ESerialException::ESerialException(int32_t code, const std::string& text)
+    : ui::Exception(text), code_(code) {}
+
 std::string LoadErrorStr(int32_t code) {
   uint32_t id = Magnitude(code);
   std::string s = CutUtf8(ErrorTable().GetString(id), 255);

@@ -59,6 +59,8 @@ class ESerialException : public ui::Exception {
   // The message is the error table's text for the code's magnitude.
   explicit ESerialException(int32_t code);
   explicit ESerialException(const std::string& text);
+  // A code with a message of its own (the table's text with specifics).
+  ESerialException(int32_t code, const std::string& text);
   int32_t ErrorCode() const { return code_; }
 
  private:

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <nlohmann/json.hpp>
 
+#include "platform/comm_device.h"
+#include "platform/port_namespace.h"
 #include "serial/comm_dispatcher.h"
 #include "serial/port_chooser.h"
 #include "serial/serial_errors.h"
@@ -194,9 +196,27 @@ void TCustomSerialPort::InitializePort() {
   std::string name = "\\\\.\\COM" + std::to_string(comNumber_);
   int32_t rc = dispatcher_->InitPort(name, baud_, static_cast<uint32_t>(parity_), dataBits_,
                                      stopBits_, inSize_, outSize_, dtr_, rts_);
-  if (rc == ecAccessDenied) rc = ecAlreadyOpen;
+  // A port another program holds is "already open"; one the user has no
+  // permission for stays the system's access error. Both messages name the
+  // port and its device and say what the user can do.
+  int32_t system = rc;
+  if (rc == -platform::kErrSharingViolation) rc = ecAlreadyOpen;
   if (rc == ecFileNotFound || rc == ecPathNotFound) rc = ecBadId;
-  if (rc != 0) CheckException(this, rc);
+  if (rc == 0) return;
+  auto specifics = [&](const char* what) {
+    std::string text = std::string(what) + ": COM" + std::to_string(comNumber_);
+    if (auto path = platform::PortNamespace::Resolve(name)) text += " (" + *path + ")";
+    std::string hint = platform::OpenFailureHint(-system);
+    return hint.empty() ? text : text + ". " + hint;
+  };
+  try {
+    CheckException(this, rc);
+  } catch (const EAlreadyOpen& e) {
+    throw EAlreadyOpen(rc, specifics(e.what()));
+  } catch (const EInOutError& e) {
+    if (rc != ecAccessDenied) throw;
+    throw EInOutError(e.ErrorCode, specifics(e.what()));
+  }
 }
 
 void TCustomSerialPort::InitPort() {

@@ -35,7 +35,11 @@ TEST_F(Faults, PortHeldByAnotherProgramIsSaidOnceAndConnectsWhenReleased) {
       std::string(kConnected) + "messages\n");
   release.join();
   EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
-  EXPECT_EQ(Messages(r.out), std::vector<std::string>{"ie_Open - device already open"}) << r.out;
+  EXPECT_EQ(Messages(r.out),
+            std::vector<std::string>{"ie_Open - device already open: COM7 (" + device +
+                                     "). 別のプログラムがこのポートを使っています。"
+                                     "そのプログラムを閉じてください"})
+      << r.out;
   EXPECT_EQ(Transcript(7, 1).at(0), "m");
 }
 

@@ -1,6 +1,9 @@
 // The serial port object over pseudo-terminals, with its real dispatcher,
 // threads and delivery to the user-interface thread.
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <nlohmann/json.hpp>
 #include <thread>
@@ -133,13 +136,60 @@ TEST_F(PortTest, MissingAndHeldPortsFailAndLeaveThePortClosed) {
     second.SetOpen(true);
     FAIL() << "a held port opened twice";
   } catch (const EAlreadyOpen& e) {
-    EXPECT_STREQ(e.what(), "ie_Open - device already open");
+    // The system's text, then the port, its device and who holds it.
+    EXPECT_EQ(std::string(e.what()), "ie_Open - device already open: COM9 (" + peer.Path() +
+                                         "). 別のプログラムがこのポートを使っています。"
+                                         "そのプログラムを閉じてください");
+    EXPECT_EQ(e.ErrorCode(), ecAlreadyOpen);
   }
   EXPECT_FALSE(second.Open());
   EXPECT_EQ(second.Dispatcher(), nullptr);
   port.SetOpen(false);
   second.SetOpen(true);
   EXPECT_TRUE(second.Open());
+}
+
+// A device the user has no permission for is not "already open": the message
+// says so, names the device and what to do. Tried as another user (a child
+// that gives up root) on a device only its owner may use.
+TEST_F(PortTest, APortWithoutPermissionSaysSoAndNamesTheDeviceAndTheRemedy) {
+  PtyPeer peer(9);
+  ASSERT_TRUE(peer.Ok());
+  ASSERT_EQ(chmod(peer.Path().c_str(), 0600), 0);
+  int out[2];
+  ASSERT_EQ(pipe(out), 0);
+  const bool root = geteuid() == 0;
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (root && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+    if (!root && chmod(peer.Path().c_str(), 0) != 0) _exit(4);
+    std::string what = "opened";
+    try {
+      TSerialPort port;
+      Configure(port, 9);
+      port.SetOpen(true);
+    } catch (const EInOutError& e) {
+      what = std::to_string(e.ErrorCode) + " " + e.what();
+    } catch (const std::exception& e) {
+      what = std::string("other: ") + e.what();
+    }
+    (void)!write(out[1], what.data(), what.size());
+    _exit(0);
+  }
+  close(out[1]);
+  std::string what;
+  char buf[1024];
+  for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) what.append(buf, n);
+  close(out[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << "the child could not give up root (status " << status << ")";
+  EXPECT_EQ(what.rfind("5 File access denied: COM9 (" + peer.Path() + "). ", 0), 0u) << what;
+  EXPECT_NE(what.find("権限がありません"), std::string::npos) << what;
+  EXPECT_NE(what.find("dialout"), std::string::npos) << what;
+  EXPECT_NE(what.find("udev"), std::string::npos) << what;
 }
 
 TEST_F(PortTest, OutputIsAllOrNothingAndEmptyInputRaises) {

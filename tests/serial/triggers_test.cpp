@@ -139,9 +139,10 @@ TEST(PortNames, NumbersAndResolution) {
 
 TEST(DeviceErrors, SystemErrorsMapToTheCodesTheLayerExpects) {
   using namespace platform;
-  const std::pair<int, int> cases[] = {{ENOENT, 2}, {ENXIO, 2},   {ENOTDIR, 3},
-                                       {EACCES, 5}, {EBUSY, 5},   {EWOULDBLOCK, 5},
-                                       {ENOMEM, 8}, {EINVAL, 87}, {EIO, 31}};
+  // No permission and a port held by another program are different errors.
+  const std::pair<int, int> cases[] = {{ENOENT, 2},  {ENXIO, 2},  {ENOTDIR, 3},      {EACCES, 5},
+                                       {EPERM, 5},   {EBUSY, 32}, {EWOULDBLOCK, 32}, {ENOMEM, 8},
+                                       {EINVAL, 87}, {EIO, 31}};
   for (auto [e, code] : cases) EXPECT_EQ(CommErrorFromSystem(e), code) << e;
 }
 
