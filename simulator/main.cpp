@@ -2,8 +2,10 @@
 #include <signal.h>
 
 #include <cstdio>
+#include <cstring>
 #include <exception>
 
+#include "dorv_version.h"
 #include "simulator/options.h"
 #include "simulator/simulator.h"
 
@@ -18,6 +20,16 @@ void OnSignal(int) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--help")) {
+      std::fputs(dorv::sim::kUsage, stdout);
+      return 0;
+    }
+    if (!std::strcmp(argv[i], "--version")) {
+      std::printf("dorv-logger-sim %s\n", DORV_VERSION);
+      return 0;
+    }
+  }
   dorv::sim::Options options;
   std::string error;
   if (!dorv::sim::ParseCommandLine(argc, argv, options, error)) {

@@ -8,13 +8,21 @@
 #include <vector>
 
 #include "app/program.h"
+#include "dorv_version.h"
 #include "tools/script_runner.h"
 #include "ui/text.h"
 
 namespace {
 
+const char kUsage[] =
+    "usage: dorv-script [--screen WxH] [--clock \"yyyy/mm/dd hh:mm:ss\"] SCRIPT|-\n"
+    "       dorv-script --help | --version\n"
+    "Starts the utility headless and runs a script of user actions against its\n"
+    "windows (SCRIPT - reads standard input). Exit status: 0 when every line ran\n"
+    "and held, 1 at the first failed check, 2 for a script error.\n";
+
 int Usage() {
-  std::cerr << "usage: dorv-script [--screen WxH] [--clock \"yyyy/mm/dd hh:mm:ss\"] SCRIPT|-\n";
+  std::cerr << kUsage;
   return 2;
 }
 
@@ -27,6 +35,14 @@ int main(int argc, char** argv) {
   std::string scriptPath;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
+    if (a == "--help") {
+      std::cout << kUsage;
+      return 0;
+    }
+    if (a == "--version") {
+      std::cout << "dorv-script " << DORV_VERSION << "\n";
+      return 0;
+    }
     if (a == "--screen" && i + 1 < argc) {
       if (std::sscanf(argv[++i], "%dx%d", &screenW, &screenH) != 2 || screenW <= 0 || screenH <= 0)
         return Usage();

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "common/process.h"
+#include "dorv_version.h"
 
 namespace dorv::testing {
 namespace {
@@ -17,6 +18,25 @@ ProcessResult Script(const std::string& runtime, const std::string& script,
   argv.insert(argv.end(), args.begin(), args.end());
   argv.push_back("-");
   return RunProcess(argv, script, {"DORV_RUNTIME_DIR=" + runtime});
+}
+
+// Every program says how it is used and its version, and refuses what it
+// does not know with its usage.
+TEST(Programs, AnswerHelpAndVersionAndRefuseUnknownArguments) {
+  const std::string version = DORV_VERSION;
+  // (The window's program is tried with the window's tests.)
+  for (std::string program : {"dorv-script", "dorv-logger-sim"}) {
+    SCOPED_TRACE(program);
+    auto help = RunProcess({BinDir() + "/" + program, "--help"}, "", {});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out.rfind("usage: " + program + " ", 0), 0u) << help.out;
+    auto v = RunProcess({BinDir() + "/" + program, "--version"}, "", {});
+    EXPECT_EQ(v.exitCode, 0);
+    EXPECT_EQ(v.out, program + " " + version + "\n");
+    auto bad = RunProcess({BinDir() + "/" + program, "--no-such-option"}, "", {});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_NE(bad.err.find("usage: " + program), std::string::npos) << bad.err;
+  }
 }
 
 TEST(Startup, CreationDefaultsFollowTheScreen) {
@@ -80,7 +100,8 @@ TEST(Startup, SecondCopyEndsAtOnceWithExitCodeOneAndShowsNothing) {
   first.join();
   EXPECT_EQ(second.exitCode, 1);
   EXPECT_EQ(second.out, "");
-  EXPECT_EQ(second.err, "");
+  EXPECT_EQ(second.err, "dorv: another copy of the utility is running (it holds " + dir.path +
+                            "/orewadorvda); ends\n");
   // Once the first has ended, a new copy starts normally.
   EXPECT_EQ(Script(dir.path, "print Form1.Left\n").exitCode, 0);
   // The runtime directory is private.

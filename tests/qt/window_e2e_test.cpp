@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "common/process.h"
+#include "dorv_version.h"
 #include "resources/resources.h"
 
 namespace dorv::testing {
@@ -108,6 +109,26 @@ bool WaitFor(Pred pred, std::chrono::milliseconds timeout) {
     std::this_thread::sleep_for(200ms);
   }
   return pred();
+}
+
+// The window's program as a command: its usage and version without a window,
+// and a clear word instead of a crash where there is no display.
+TEST(WindowProgram, HelpVersionAndNoDisplay) {
+  const std::string updater = BinDir() + "/dorv-updater";
+  auto help = RunProcess({updater, "--help"}, "", {});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_EQ(help.out.rfind("usage: dorv-updater ", 0), 0u) << help.out;
+  auto version = RunProcess({updater, "--version"}, "", {});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, std::string("dorv-updater ") + DORV_VERSION + "\n");
+  auto bad = RunProcess({updater, "--no-such-option"}, "", {});
+  EXPECT_EQ(bad.exitCode, 2);
+  EXPECT_NE(bad.err.find("usage: dorv-updater"), std::string::npos) << bad.err;
+  // No display: the environment without DISPLAY, WAYLAND_DISPLAY and the Qt
+  // platform, through env -i.
+  auto headless = RunProcess({"/usr/bin/env", "-i", "HOME=/tmp", updater}, "", {});
+  EXPECT_EQ(headless.exitCode, 1);
+  EXPECT_NE(headless.err.find("dorv-updater: no display"), std::string::npos) << headless.err;
 }
 
 TEST(WindowEndToEnd, FindsTheSimulatedLoggerAndAClickReachesIt) {
