@@ -1,6 +1,7 @@
 // Start-up: the single-instance guard and the main window's creation defaults,
 // through the real program start-up of the script runner.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <fstream>
@@ -91,11 +92,30 @@ TEST(Startup, CreationDefaultsFollowTheScreen) {
   EXPECT_EQ(base, height);
 }
 
-TEST(Startup, SecondCopyEndsAtOnceWithExitCodeOneAndShowsNothing) {
+// Waits until a process holds a lock on path, as the system's lock table
+// shows it (looking does not take the lock, so it cannot race the holder).
+bool WaitUntilLocked(const std::string& path, std::chrono::milliseconds limit) {
+  auto end = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < end) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0) {
+      std::ifstream locks("/proc/locks");
+      const std::string inode = ":" + std::to_string(st.st_ino) + " ";
+      for (std::string line; std::getline(locks, line);)
+        if (line.find("FLOCK") != std::string::npos && line.find(inode) != std::string::npos)
+          return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+TEST(Startup, SecondCopyEndsAtOnceWithExitCodeOneAndSaysWhy) {
   TempDir dir;
   // The first copy holds the guard while it waits.
   std::thread first([&] { Script(dir.path, "wait 3000\n"); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  ASSERT_TRUE(WaitUntilLocked(dir.path + "/orewadorvda", std::chrono::seconds(20)))
+      << "the first copy never took the guard";
   auto second = Script(dir.path, "print Form1.Left\n");
   first.join();
   EXPECT_EQ(second.exitCode, 1);

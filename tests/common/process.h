@@ -77,7 +77,10 @@ inline ProcessResult RunProcess(const std::vector<std::string>& argv, const std:
                     deadline - std::chrono::steady_clock::now())
                     .count();
     if (left <= 0) {
+      // Said where the test shows the program's output: what hung and for how long.
       kill(pid, SIGKILL);
+      r.err += "\n[test: " + argv[0] + " still ran after " + std::to_string(timeoutMs) +
+               " ms and was killed]\n";
       break;
     }
     pollfd fds[2] = {{outOpen ? outPipe[0] : -1, POLLIN, 0},
