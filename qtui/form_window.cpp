@@ -138,7 +138,8 @@ void FormWindow::TakeGeometryFromWindow() {
   // The user (or the window manager) moved or resized the window: the model
   // follows, which runs the form's resize event when the size changed.
   if (applying_ || !isVisible()) return;
-  int w = width() + ui::TForm::kFrameWidth, h = height() + ui::TForm::kFrameHeight;
+  int w = width() + ui::TForm::FrameWidth(form_.BorderStyle()),
+      h = height() + ui::TForm::FrameHeight(form_.BorderStyle());
   if (form_.BorderStyle() != ui::TBorderStyle::Sizeable) {
     w = form_.Width();
     h = form_.Height();

@@ -28,9 +28,12 @@ class TForm : public TComponent {
   TForm(const std::string& name, DesignText design);
   ~TForm() override;
 
-  // Frame sizes: the outer size is the client size plus these.
-  static constexpr int kFrameWidth = 16;
-  static constexpr int kFrameHeight = 39;
+  // Frame sizes: the outer size is the client size plus these. They are the
+  // frame the designs were laid out for (a caption bar of 19 pixels, borders
+  // of 3 pixels, 4 when sizeable), so that each design's controls fit its
+  // client area and a window shrunk to a strip still shows what it keeps.
+  static int FrameWidth(TBorderStyle style) { return style == TBorderStyle::Sizeable ? 8 : 6; }
+  static int FrameHeight(TBorderStyle style) { return style == TBorderStyle::Sizeable ? 27 : 25; }
 
   const std::string& Caption() const { return caption_; }
   void SetCaption(const std::string& s);
@@ -38,8 +41,8 @@ class TForm : public TComponent {
   int Top() const { return top_; }
   int Width() const { return width_; }  // outer size
   int Height() const { return height_; }
-  int ClientWidth() const { return width_ - kFrameWidth; }
-  int ClientHeight() const { return height_ - kFrameHeight; }
+  int ClientWidth() const { return width_ - FrameWidth(borderStyle_); }
+  int ClientHeight() const { return height_ - FrameHeight(borderStyle_); }
   void SetBounds(int l, int t, int w, int h);
   void SetLeft(int v) { SetBounds(v, top_, width_, height_); }
   void SetTop(int v) { SetBounds(left_, v, width_, height_); }

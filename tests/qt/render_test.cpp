@@ -375,7 +375,7 @@ TEST(ModelChanges, ReachTheirWidgets) {
        },
        [](TestWindow& t) {
          EXPECT_EQ(t.window.windowTitle(), "D-ORV KRB Updater 1.00");
-         EXPECT_EQ(t.window.height(), 339 + 160 - ui::TForm::kFrameHeight);
+         EXPECT_EQ(t.window.height(), 339 + 160 - ui::TForm::FrameHeight(t.form.BorderStyle()));
          EXPECT_EQ(t.window.pos(), QPoint(40, 30));
        }},
   };

@@ -79,18 +79,18 @@ TEST_F(GraphWindow, PrintsTheClientAreaAtPrinterDotsPerScreenPixel) {
       EXPECT_EQ(Modals().Messages()[0], c.message);
     }
     if (log.imgW == 0) continue;
-    // 784 x 511 pixels at 600 / 96 dots each, at the top left.
+    // 792 x 523 pixels at 600 / 96 dots each, at the top left.
     EXPECT_EQ(log.x, 0);
     EXPECT_EQ(log.y, 0);
-    EXPECT_EQ(log.imgW, 784);
-    EXPECT_EQ(log.imgH, 511);
-    EXPECT_EQ(log.w, 784 * 600 / 96);
-    EXPECT_EQ(log.h, 511 * 600 / 96);
-    ASSERT_EQ(log.rgb.size(), 784u * 511u * 3u);
+    EXPECT_EQ(log.imgW, 792);
+    EXPECT_EQ(log.imgH, 523);
+    EXPECT_EQ(log.w, 792 * 600 / 96);
+    EXPECT_EQ(log.h, 523 * 600 / 96);
+    ASSERT_EQ(log.rgb.size(), 792u * 523u * 3u);
     // The controls are in the image, the print button is not.
     EXPECT_FALSE(log.buttonVisibleAtDraw);
     auto pixel = [&](int x, int y) {
-      size_t i = (size_t(y) * 784 + x) * 3;
+      size_t i = (size_t(y) * 792 + x) * 3;
       return ui::RGB(log.rgb[i], log.rgb[i + 1], log.rgb[i + 2]);
     };
     EXPECT_EQ(pixel(f2->ComboBox2->Left(), 12), ui::clGray);
