@@ -1,0 +1,224 @@
+// Hostile local conditions: a runtime directory another user prepared, port
+// registrations that are not registrations, special files given as data,
+// saves over links, a peer that floods. Each case ends in a clear refusal or
+// the sound result, and nothing hangs (every run has a time limit).
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <functional>
+
+#include "faults/faults.h"
+
+namespace dorv::testing {
+namespace {
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+size_t Count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+  return n;
+}
+
+// A user id no account has: files and directories of "another user".
+uid_t OtherUser() {
+  for (uid_t u = 64123;; ++u)
+    if (!getpwuid(u)) return u;
+}
+
+// Runs fn in a forked child that has become the other user (as another local
+// user acts on a shared machine); the reason when it cannot, else empty.
+std::string AsOtherUser(const std::function<void()>& fn) {
+  if (geteuid() != 0)
+    return "acting as a second user needs root (setuid in a forked child); run as root";
+  uid_t other = OtherUser();
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (setgroups(0, nullptr) != 0 || setgid(other) != 0 || setuid(other) != 0) _exit(2);
+    umask(0);
+    fn();
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "the second user's child failed";
+  return {};
+}
+
+// ---- The runtime directory ----
+
+struct RuntimeCase {
+  const char* name;
+  const char* why;  // in the message
+  // Prepares the directory at path; empty, or the reason it cannot.
+  std::string (*make)(const std::string& path);
+};
+
+void PrintTo(const RuntimeCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class HostileRuntimeDir : public Faults, public ::testing::WithParamInterface<RuntimeCase> {};
+
+const RuntimeCase kRuntimeCases[] = {
+    {"OpenToOthers", "lets others in",
+     [](const std::string& path) {
+       mkdir(path.c_str(), 0700);
+       chmod(path.c_str(), 0777);
+       return std::string();
+     }},
+    {"GroupMayRead", "lets others in",
+     [](const std::string& path) {
+       mkdir(path.c_str(), 0750);
+       return std::string();
+     }},
+    {"MadeFirstByAnotherUser", "owned by user",
+     [](const std::string& path) { return AsOtherUser([&] { mkdir(path.c_str(), 0700); }); }},
+    {"AnotherUsersLinkToItsFolder", "symbolic link",
+     [](const std::string& path) {
+       return AsOtherUser([&] {
+         mkdir((path + ".theirs").c_str(), 0777);
+         symlink((path + ".theirs").c_str(), path.c_str());
+       });
+     }},
+    {"LinkToOwnPrivateFolder", "symbolic link",
+     [](const std::string& path) {
+       mkdir((path + ".theirs").c_str(), 0700);
+       symlink((path + ".theirs").c_str(), path.c_str());
+       return std::string();
+     }},
+};
+
+TEST_P(HostileRuntimeDir, TheUtilityAndTheLoggerRefuseItAndSayWhy) {
+  const RuntimeCase& c = GetParam();
+  // In /tmp, where another user can create it first.
+  const std::string runtime = "/tmp/dorv-hostile-" + std::to_string(getpid());
+  std::string cannot = c.make(runtime);
+  struct Cleanup {
+    std::string path;
+    ~Cleanup() {
+      std::error_code ec;
+      std::filesystem::remove_all(path, ec);
+      std::filesystem::remove_all(path + ".theirs", ec);
+    }
+  } cleanup{runtime};
+  ASSERT_EQ(cannot, "");
+  std::vector<std::string> env{"DORV_RUNTIME_DIR=" + runtime};
+
+  auto utility = RunProcess({BinDir() + "/dorv-script", "-"}, "wait 100\n", env, 20000);
+  EXPECT_EQ(utility.exitCode, 1);
+  EXPECT_EQ(utility.err.rfind("dorv: cannot use " + runtime + ": ", 0), 0u) << utility.err;
+  EXPECT_NE(utility.err.find(c.why), std::string::npos) << utility.err;
+
+  auto sim = RunProcess({BinDir() + "/dorv-logger-sim", "--com", "7"}, "", env, 20000);
+  EXPECT_EQ(sim.exitCode, 1);
+  EXPECT_NE(sim.err.find("cannot use " + runtime + ": "), std::string::npos) << sim.err;
+  EXPECT_EQ(sim.out, "");
+  // Nothing was put into the refused directory.
+  EXPECT_FALSE(std::filesystem::exists(runtime + "/orewadorvda"));
+  EXPECT_FALSE(std::filesystem::exists(runtime + "/ports"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Hostile, HostileRuntimeDir, ::testing::ValuesIn(kRuntimeCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Port registrations ----
+
+struct RegistrationCase {
+  const char* name;
+  const char* file;  // below ports/
+  const char* why;   // in the message
+  // Puts the hostile registration at path; device is the live logger's
+  // device and registration a valid text naming it as a logger.
+  std::string (*make)(const std::string& path, const std::string& device,
+                      const std::string& registration);
+};
+
+void PrintTo(const RegistrationCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class HostileRegistration : public Faults,
+                            public ::testing::WithParamInterface<RegistrationCase> {};
+
+std::string Registration(const std::string& device) {
+  return "device=" + device + "\nusb=VID_0403+PID_6001+DORV0001A\npid=" + std::to_string(getpid()) +
+         "\n";
+}
+
+const RegistrationCase kRegistrationCases[] = {
+    {"Fifo", "COM5", "not a regular file",
+     [](const std::string& path, const std::string&, const std::string&) {
+       return mkfifo(path.c_str(), 0600) == 0 ? std::string() : "mkfifo failed";
+     }},
+    {"LinkToDevZero", "COM5", "it is a symbolic link",
+     [](const std::string& path, const std::string&, const std::string&) {
+       return symlink("/dev/zero", path.c_str()) == 0 ? std::string() : "symlink failed";
+     }},
+    {"HugeFile", "COM5", "larger than 4096 bytes",
+     [](const std::string& path, const std::string&, const std::string& reg) {
+       WriteFile(path, reg + std::string(8 << 20, 'x'));
+       return std::string();
+     }},
+    {"OwnedByAnotherUser", "COM5", "owned by user",
+     [](const std::string& path, const std::string&, const std::string& reg) {
+       if (geteuid() != 0) return std::string("a file of a second user needs root; run as root");
+       WriteFile(path, reg);
+       return lchown(path.c_str(), OtherUser(), OtherUser()) == 0 ? std::string() : "lchown failed";
+     }},
+    {"NumberZero", "COM0", "the port number is outside 1..65535",
+     [](const std::string& path, const std::string&, const std::string& reg) {
+       WriteFile(path, reg);
+       return std::string();
+     }},
+    {"NumberTooLarge", "COM99999", "the port number is outside 1..65535",
+     [](const std::string& path, const std::string&, const std::string& reg) {
+       WriteFile(path, reg);
+       return std::string();
+     }},
+    {"TheControllingTerminal", "COM5", "device /dev/tty is not a serial port",
+     [](const std::string& path, const std::string&, const std::string&) {
+       WriteFile(path, Registration("/dev/tty"));
+       return std::string();
+     }},
+    {"NotATerminal", "COM5", "device /dev/null is not a terminal",
+     [](const std::string& path, const std::string&, const std::string&) {
+       WriteFile(path, Registration("/dev/null"));
+       return std::string();
+     }},
+};
+
+TEST_P(HostileRegistration, IsIgnoredWithOneMessageAndTheLoggerIsUsed) {
+  const RegistrationCase& c = GetParam();
+  auto logger = StartLogger(7);
+  std::string device;
+  for (auto& l : ReadLines(dir.path + "/ports/COM7"))
+    if (l.rfind("device=", 0) == 0) device = l.substr(7);
+  // Were it taken, the hostile registration (a lower number, the logger's
+  // identity) would be the port found.
+  ASSERT_EQ(c.make(dir.path + "/ports/" + c.file, device, Registration(device)), "");
+  auto r = Script(std::string(kConnected) +
+                      "wait 2500\n"  // more ticks: still one message
+                      "expect Form1.Edit3.Text == COM7\n"
+                      "print Form1.ListBox2.Items.Count\n"
+                      "messages\n",
+                  {}, 30000);
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(Printed(r.out, "Form1.ListBox2.Items.Count"), "1") << r.out;
+  EXPECT_EQ(Messages(r.out), std::vector<std::string>{}) << r.out;  // no chooser, no box
+  const std::string said =
+      std::string("dorv: ignoring the port registration ports/") + c.file + ": ";
+  EXPECT_EQ(Count(r.err, said), 1u) << r.err;
+  EXPECT_NE(r.err.find(said + c.why), std::string::npos) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Hostile, HostileRegistration, ::testing::ValuesIn(kRegistrationCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace dorv::testing
