@@ -220,5 +220,88 @@ TEST_P(HostileRegistration, IsIgnoredWithOneMessageAndTheLoggerIsUsed) {
 INSTANTIATE_TEST_SUITE_P(Hostile, HostileRegistration, ::testing::ValuesIn(kRegistrationCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// ---- Special files given as a document, and saves ----
+
+// Connected, with the file button shown (it shows once monitoring has been
+// on and off).
+const std::string kFileButton = kSettled +
+                                "click Form1.Button10\nclick Form1.Button10\n"
+                                "until Form1.SerialPort1Open == 0 5000\nwait 1500\n";
+
+TEST_F(Faults, LoadingAFifoADeviceOrADirectoryIsRefusedWithoutWaiting) {
+  auto logger = StartLogger(7);
+  const std::string fifo = dir.path + "/pipe.csv";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  struct Case {
+    std::string path, message;
+  } cases[] = {
+      {fifo, "読み込めません: " + fifo + ": not a regular file (a FIFO)"},
+      {"/dev/zero", "読み込めません: /dev/zero: not a regular file (a character device)"},
+      {dir.path, "読み込めません: " + dir.path + ": Is a directory"},
+  };
+  // A document first: a refused load leaves it as it was.
+  const std::string good = dir.path + "/good.csv";
+  WriteFile(good, "Start Year=2015\r\nheader\r\nline\r\n");
+  std::string script = kFileButton + "answer " + good + "\nclick Form1.Button11\n";
+  std::vector<std::string> expected;
+  for (auto& c : cases) {
+    script += "answer " + c.path + "\nclick Form1.Button11\nexpect Form1.Memo1.Lines.Count == 3\n";
+    expected.push_back(c.message);
+  }
+  auto r = Script(script + "messages\n", {}, 30000);
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(Messages(r.out), expected) << r.out;
+}
+
+TEST_F(Faults, ASaveWritesThroughALinkKeepingModeAndOwnerAndRemovesStaleTemporaries) {
+  ASSERT_EQ(geteuid(), 0u) << "a target of a second user needs root; run as root";
+  const std::string place = dir.path + "/place";
+  std::filesystem::create_directory(place);
+  const std::string target = place + "/real.csv", link = place + "/link.csv";
+  WriteFile(target, "the old document\r\n");
+  ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+  ASSERT_EQ(chown(target.c_str(), OtherUser(), OtherUser()), 0);
+  ASSERT_EQ(symlink("real.csv", link.c_str()), 0);
+  // What saves killed mid-way left: a process that has ended (a child
+  // reaped here), and one that still runs (this test) whose file stays.
+  pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  const std::string stale = target + ".saving-" + std::to_string(gone) + "-a1B2c3";
+  const std::string live = target + ".saving-" + std::to_string(getpid()) + "-a1B2c3";
+  WriteFile(stale, std::string(100000, 'x'));
+  WriteFile(live, "x");
+
+  auto logger = StartLogger(7, {"--records", "300"});
+  auto r = Script(kSettled +
+                      "click Form1.Button30\n"
+                      "until Form1.Downloading == 0 20000\n"
+                      "answer " +
+                      link +
+                      "\n"
+                      "click Form1.Button6\n"
+                      "messages\n",
+                  {}, 60000);
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(r.out, "");
+  struct stat st {};
+  ASSERT_EQ(lstat(link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  ASSERT_EQ(stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(st.st_uid, OtherUser());
+  EXPECT_EQ(st.st_gid, static_cast<gid_t>(OtherUser()));
+  EXPECT_EQ(ReadLines(target).size(), 302u);
+  EXPECT_FALSE(std::filesystem::exists(stale));
+  EXPECT_TRUE(std::filesystem::exists(live));
+  std::vector<std::string> names;
+  for (auto& e : std::filesystem::directory_iterator(place))
+    names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"link.csv", "real.csv",
+                                      "real.csv.saving-" + std::to_string(getpid()) + "-a1B2c3"}));
+}
+
 }  // namespace
 }  // namespace dorv::testing
