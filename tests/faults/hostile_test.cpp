@@ -6,11 +6,14 @@
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 
+#include <cstring>
 #include <fstream>
 #include <functional>
 
 #include "faults/faults.h"
+#include "platform/comm_device.h"
 
 namespace dorv::testing {
 namespace {
@@ -301,6 +304,48 @@ TEST_F(Faults, ASaveWritesThroughALinkKeepingModeAndOwnerAndRemovesStaleTemporar
   EXPECT_EQ(names,
             (std::vector<std::string>{"link.csv", "real.csv",
                                       "real.csv.saving-" + std::to_string(getpid()) + "-a1B2c3"}));
+}
+
+// ---- A port's terminal settings ----
+
+TEST(HostilePort, ClosingAPortRestoresTheTerminalSettingsItFound) {
+  // A terminal as its user has it: cooked, echoing, 9600 baud.
+  int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const std::string slave = ptsname(master);
+  int held = open(slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  termios before{};
+  ASSERT_EQ(tcgetattr(held, &before), 0);
+  before.c_lflag |= ICANON | ECHO | ISIG;
+  before.c_oflag |= OPOST;
+  cfsetispeed(&before, B9600);
+  cfsetospeed(&before, B9600);
+  ASSERT_EQ(tcsetattr(held, TCSANOW, &before), 0);
+  ASSERT_EQ(tcgetattr(held, &before), 0);
+
+  int error = 0;
+  auto port = platform::CommDevice::Open(slave, error);
+  ASSERT_TRUE(port) << error;
+  platform::TDcb dcb;  // the logger's 115200 baud, raw
+  ASSERT_EQ(port->SetState(dcb), 0);
+  termios during{};
+  ASSERT_EQ(tcgetattr(held, &during), 0);
+  EXPECT_EQ(during.c_lflag & ICANON, 0u);  // it was changed while open
+  port->Close();
+
+  termios after{};
+  ASSERT_EQ(tcgetattr(held, &after), 0);
+  EXPECT_EQ(after.c_iflag, before.c_iflag);
+  EXPECT_EQ(after.c_oflag, before.c_oflag);
+  EXPECT_EQ(after.c_cflag, before.c_cflag);
+  EXPECT_EQ(after.c_lflag, before.c_lflag);
+  EXPECT_EQ(cfgetospeed(&after), static_cast<speed_t>(B9600));
+  EXPECT_EQ(0, std::memcmp(after.c_cc, before.c_cc, sizeof after.c_cc));
+  close(held);
+  close(master);
 }
 
 }  // namespace
