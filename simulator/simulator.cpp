@@ -279,7 +279,24 @@ void Simulator::RunCommand(const Command& cmd, Steady::time_point now) {
     body += "\r\n";
   }
   body += r.tail;
+  const bool download = cmd.name == "D" || cmd.name == "C" || cmd.name == "G";
+  if (download && opt_.faults.flood > 0) {
+    // Not the protocol: printable bytes without line ends, a stray prompt
+    // among them now and then.
+    body.clear();
+    for (int64_t k = 0; k < opt_.faults.flood; ++k)
+      body += k % 997 == 50 ? '#' : static_cast<char>('A' + garbage_rng_.Range(0, 25));
+    out_ += body;
+    return;
+  }
   if (r.prompt && !NoPrompt(cmd)) body += '#';
+  if (download && opt_.faults.trail > 0) {
+    // After the closing prompt: lines that look like records.
+    std::string junk;
+    while (static_cast<int64_t>(junk.size()) < opt_.faults.trail)
+      junk += "TRAILING JUNK " + std::to_string(junk.size()) + "\r\n";
+    body += junk;
+  }
 
   if (opt_.faults.enq && !r.lines.empty()) {
     // ENQ in the middle of the first line; the rest follows the ACK.
