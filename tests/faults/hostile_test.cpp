@@ -348,5 +348,79 @@ TEST(HostilePort, ClosingAPortRestoresTheTerminalSettingsItFound) {
   close(master);
 }
 
+// ---- A peer that floods ----
+
+TEST_F(Faults, BytesAfterADownloadsClosingPromptAreNotTakenIn) {
+  auto logger = StartLogger(7, {"--records", "300", "--fault", "trail=200000"});
+  const std::string csv = dir.path + "/data.csv";
+  auto r = Script(kSettled +
+                      "click Form1.Button30\n"
+                      "until Form1.Downloading == 0 20000\n"
+                      "until Form1.SerialPort1Open == 0 5000\n"
+                      "wait 2500\n"  // ticks pass, the junk has all arrived
+                      "expect Form1.Memo1.Lines.Count == 302\n"
+                      "expect Form1.SerialPort1Open == 0\n"
+                      "answer " +
+                      csv +
+                      "\n"
+                      "click Form1.Button6\n"
+                      "messages\n",
+                  {}, 60000);
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(r.out, "");
+  const std::string saved = FileBytes(csv);
+  EXPECT_EQ(saved.find("JUNK"), std::string::npos);
+  EXPECT_EQ(ReadLines(csv).size(), 302u);
+}
+
+TEST_F(Faults, AFloodInPlaceOfADownloadEndsItWithAMessage) {
+  auto logger = StartLogger(7, {"--fault", "flood=3000000"});
+  auto r = Script(kSettled +
+                      "click Form1.Button30\n"
+                      "until Form1.Downloading == 0 20000\n"
+                      "until Form1.SerialPort1Open == 0 5000\n"
+                      "until Form1.Timer1.Interval == 1000 5000\n"
+                      "expect Form1.Memo1.Lines.Count == 2\n"
+                      "expect Form1.Memo1.Visible == true\n"
+                      "messages\n",
+                  {}, 60000);
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(Messages(r.out),
+            std::vector<std::string>{
+                "受信データ不正: ロガーの応答ではないためダウンロードを中止しました"})
+      << r.out;
+}
+
+// ---- Odd documents given to the graph button ----
+
+TEST_F(Faults, TheGraphButtonSaysWhatIsWrongWithAnOddDocument) {
+  auto logger = StartLogger(7);
+  const std::string empty = dir.path + "/empty.csv", binary = dir.path + "/binary.csv",
+                    nul = dir.path + "/nul.csv";
+  WriteFile(empty, "");
+  std::string bytes;
+  for (int k = 0; k < 4096; ++k) bytes += static_cast<char>((k * 151 + 7) % 256);
+  WriteFile(binary, bytes);
+  // A NUL in the middle of a time, among good lines.
+  std::string doc = "Start Year=2015 @1G=10\r\ndate time,x(G),y(G),z(G),temperature(C)\r\n";
+  for (int k = 10; k < 40; ++k)
+    doc += "2015/01/02 03:04:" + std::to_string(k) + ".000,  4,  2,  3, 25.0\r\n";
+  doc += std::string("2015/01/02 03:04:4\0.000,  4,  2,  3, 25.0\r\n", 42);  // in the seconds
+  for (int k = 41; k < 60; ++k)
+    doc += "2015/01/02 03:04:" + std::to_string(k) + ".000,  4,  2,  3, 25.0\r\n";
+  WriteFile(nul, doc);
+  std::string script = kFileButton;
+  for (auto* f : {&empty, &binary, &nul})
+    script += "answer " + *f + "\nclick Form1.Button11\nclick Form1.Button12\n";
+  auto r = Script(script + "messages\n", {}, 30000);
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  auto m = Messages(r.out);
+  ASSERT_EQ(m.size(), 3u) << r.out;
+  EXPECT_EQ(m[0], "グラフにできるデータがありません: 文書が空です");
+  EXPECT_EQ(m[1], "グラフにできるデータがありません: 1行目が \"Start\" で始まっていません");
+  EXPECT_NE(m[2].find("\\x00"), std::string::npos) << m[2];
+  EXPECT_NE(m[2].find("' は整数ではありません"), std::string::npos) << m[2];
+}
+
 }  // namespace
 }  // namespace dorv::testing
