@@ -306,6 +306,42 @@ TEST_F(Faults, ASaveWritesThroughALinkKeepingModeAndOwnerAndRemovesStaleTemporar
                                       "real.csv.saving-" + std::to_string(getpid()) + "-a1B2c3"}));
 }
 
+TEST_F(Faults, ASaveKilledMidWayLeavesTheOldFileAndNothingElse) {
+  const std::string place = dir.path + "/place";
+  std::filesystem::create_directory(place);
+  const std::string old = place + "/data.csv";
+  const std::string before = "Start Year=2014\r\nthe old document\r\n";
+  WriteFile(old, before);
+  auto logger = StartLogger(7, {"--records", "1000"});
+  // The file size limit kills the utility (SIGXFSZ) in the middle of writing.
+  auto r = RunProcess({"/bin/sh", "-c", "ulimit -f 8; exec \"$0\" -", BinDir() + "/dorv-script"},
+                      kSettled +
+                          "click Form1.Button30\n"
+                          "until Form1.Downloading == 0 20000\n"
+                          "answer " +
+                          old + "\nclick Form1.Button6\n",
+                      Env(), 60000);
+  EXPECT_EQ(r.exitCode, 128 + SIGXFSZ) << r.out << r.err;
+  EXPECT_EQ(FileBytes(old), before);
+  std::vector<std::string> names;
+  for (auto& e : std::filesystem::directory_iterator(place))
+    names.push_back(e.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"data.csv"});
+  // The next save succeeds and leaves nothing beside the file either.
+  auto again = Script(kSettled +
+                          "click Form1.Button30\n"
+                          "until Form1.Downloading == 0 20000\n"
+                          "answer " +
+                          old + "\nclick Form1.Button6\nmessages\n",
+                      {}, 60000);
+  EXPECT_EQ(again.exitCode, 0) << again.out << again.err;
+  EXPECT_EQ(ReadLines(old).size(), 1002u);
+  names.clear();
+  for (auto& e : std::filesystem::directory_iterator(place))
+    names.push_back(e.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"data.csv"});
+}
+
 // ---- A port's terminal settings ----
 
 TEST(HostilePort, ClosingAPortRestoresTheTerminalSettingsItFound) {
