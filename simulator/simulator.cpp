@@ -14,6 +14,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <stdexcept>
 
 #include "platform/runtime_dir.h"
@@ -38,8 +39,21 @@ constexpr auto kUnplugDrain = 2s;      // longest wait for the reader before the
 }
 
 std::map<std::string, std::string> ReadKeyValues(const std::string& path) {
+  // A registration is a short regular file: anything else there (a FIFO, a
+  // link to a device) is read as no registration, without waiting on it.
   std::map<std::string, std::string> kv;
-  std::ifstream in(path);
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return kv;
+  struct stat st {};
+  std::string text;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    char buf[4096];
+    ssize_t n;
+    while (text.size() < sizeof buf && (n = read(fd, buf, sizeof buf - text.size())) > 0)
+      text.append(buf, static_cast<size_t>(n));
+  }
+  close(fd);
+  std::istringstream in(text);
   std::string line;
   while (std::getline(in, line)) {
     size_t eq = line.find('=');

@@ -223,6 +223,15 @@ TEST_P(HostileRegistration, IsIgnoredWithOneMessageAndTheLoggerIsUsed) {
 INSTANTIATE_TEST_SUITE_P(Hostile, HostileRegistration, ::testing::ValuesIn(kRegistrationCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(Faults, TheSimulatedLoggerReplacesAFifoInPlaceOfItsRegistration) {
+  std::filesystem::create_directory(dir.path + "/ports");
+  ASSERT_EQ(mkfifo((dir.path + "/ports/COM7").c_str(), 0600), 0);
+  auto logger = StartLogger(7);  // ready at once rather than waiting on the FIFO
+  EXPECT_TRUE(std::filesystem::is_regular_file(dir.path + "/ports/COM7"));
+  auto r = Script(std::string(kConnected) + "expect Form1.Edit3.Text == COM7\n", {}, 30000);
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+}
+
 // ---- Special files given as a document, and saves ----
 
 // Connected, with the file button shown (it shows once monitoring has been
