@@ -53,6 +53,9 @@ std::string AsOtherUser(const std::function<void()>& fn) {
   return {};
 }
 
+// The single hostile cases: the fault fixture under a name of their own.
+class Hostile : public Faults {};
+
 // ---- The runtime directory ----
 
 struct RuntimeCase {
@@ -223,7 +226,7 @@ TEST_P(HostileRegistration, IsIgnoredWithOneMessageAndTheLoggerIsUsed) {
 INSTANTIATE_TEST_SUITE_P(Hostile, HostileRegistration, ::testing::ValuesIn(kRegistrationCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Faults, TheSimulatedLoggerReplacesAFifoInPlaceOfItsRegistration) {
+TEST_F(Hostile, TheSimulatedLoggerReplacesAFifoInPlaceOfItsRegistration) {
   std::filesystem::create_directory(dir.path + "/ports");
   ASSERT_EQ(mkfifo((dir.path + "/ports/COM7").c_str(), 0600), 0);
   auto logger = StartLogger(7);  // ready at once rather than waiting on the FIFO
@@ -240,7 +243,7 @@ const std::string kFileButton = kSettled +
                                 "click Form1.Button10\nclick Form1.Button10\n"
                                 "until Form1.SerialPort1Open == 0 5000\nwait 1500\n";
 
-TEST_F(Faults, LoadingAFifoADeviceOrADirectoryIsRefusedWithoutWaiting) {
+TEST_F(Hostile, LoadingAFifoADeviceOrADirectoryIsRefusedWithoutWaiting) {
   auto logger = StartLogger(7);
   const std::string fifo = dir.path + "/pipe.csv";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -265,7 +268,7 @@ TEST_F(Faults, LoadingAFifoADeviceOrADirectoryIsRefusedWithoutWaiting) {
   EXPECT_EQ(Messages(r.out), expected) << r.out;
 }
 
-TEST_F(Faults, ASaveWritesThroughALinkKeepingModeAndOwnerAndRemovesStaleTemporaries) {
+TEST_F(Hostile, ASaveWritesThroughALinkKeepingModeAndOwnerAndRemovesStaleTemporaries) {
   ASSERT_EQ(geteuid(), 0u) << "a target of a second user needs root; run as root";
   const std::string place = dir.path + "/place";
   std::filesystem::create_directory(place);
@@ -315,7 +318,7 @@ TEST_F(Faults, ASaveWritesThroughALinkKeepingModeAndOwnerAndRemovesStaleTemporar
                                       "real.csv.saving-" + std::to_string(getpid()) + "-a1B2c3"}));
 }
 
-TEST_F(Faults, ASaveKilledMidWayLeavesTheOldFileAndNothingElse) {
+TEST_F(Hostile, ASaveKilledMidWayLeavesTheOldFileAndNothingElse) {
   const std::string place = dir.path + "/place";
   std::filesystem::create_directory(place);
   const std::string old = place + "/data.csv";
@@ -395,7 +398,7 @@ TEST(HostilePort, ClosingAPortRestoresTheTerminalSettingsItFound) {
 
 // ---- A peer that floods ----
 
-TEST_F(Faults, BytesAfterADownloadsClosingPromptAreNotTakenIn) {
+TEST_F(Hostile, BytesAfterADownloadsClosingPromptAreNotTakenIn) {
   auto logger = StartLogger(7, {"--records", "300", "--fault", "trail=200000"});
   const std::string csv = dir.path + "/data.csv";
   auto r = Script(kSettled +
@@ -418,7 +421,7 @@ TEST_F(Faults, BytesAfterADownloadsClosingPromptAreNotTakenIn) {
   EXPECT_EQ(ReadLines(csv).size(), 302u);
 }
 
-TEST_F(Faults, AFloodInPlaceOfADownloadEndsItWithAMessage) {
+TEST_F(Hostile, AFloodInPlaceOfADownloadEndsItWithAMessage) {
   auto logger = StartLogger(7, {"--fault", "flood=3000000"});
   auto r = Script(kSettled +
                       "click Form1.Button30\n"
@@ -438,7 +441,7 @@ TEST_F(Faults, AFloodInPlaceOfADownloadEndsItWithAMessage) {
 
 // ---- Odd documents given to the graph button ----
 
-TEST_F(Faults, TheGraphButtonSaysWhatIsWrongWithAnOddDocument) {
+TEST_F(Hostile, TheGraphButtonSaysWhatIsWrongWithAnOddDocument) {
   auto logger = StartLogger(7);
   const std::string empty = dir.path + "/empty.csv", binary = dir.path + "/binary.csv",
                     nul = dir.path + "/nul.csv";
