@@ -42,7 +42,7 @@ namespace {
 
 // The file a save writes: a symbolic link is followed to its target (also
 // one that does not exist yet), so that the link stays and the file it
-// names gets the text.
+// names gets the text. Empty for a loop of links.
 std::string SaveTarget(const std::string& path) {
   std::string target = path;
   for (int depth = 0; depth < 40; ++depth) {
@@ -59,7 +59,7 @@ std::string SaveTarget(const std::string& path) {
       target = slash == std::string::npos ? link : target.substr(0, slash + 1) + link;
     }
   }
-  return target;  // a loop of links: the rename reports it
+  return {};  // a loop of links
 }
 
 std::string DirOf(const std::string& path) {
@@ -119,6 +119,7 @@ void SaveLines(const std::string& path, const std::vector<std::string>& lines) {
     text += "\r\n";
   }
   const std::string target = SaveTarget(path);
+  if (target.empty()) Fail("保存できません", path, ELOOP);
   const std::string dir = DirOf(target), base = BaseOf(target);
   RemoveStaleTemporaries(dir, base);
 
