@@ -102,6 +102,12 @@ void TForm1::Timer1Timer() {
       // (no tick saw it gone): it is connected anew.
       SetCaption("D-ORV" + TitleSuffix);
       if (PortNumberOf(Edit3->Text()) != SerialPort1->ComNumber()) AutoConnectDone = 0;
+      if (PortNumberOf(Edit3->Text()) == 0) {
+        // A port name no port can be opened by: connecting would open the
+        // port chooser, which the tick never does unasked.
+        Timer1->SetInterval(interval);
+        return;
+      }
       if (AutoConnectDone == 0) {
         try {
           Button4Click();

@@ -256,6 +256,9 @@ class TForm1 : public ui::TForm {
   void Prompt();
   void StatusLine(const char* line, int len);
   void CompleteDownload();
+  // Ends a download whose answer is not the logger's (a flood): the
+  // exchange ends, the records taken so far are kept, and a message says so.
+  void AbandonDownload();
   void FormatBurst();
   // The end of a burst with the rows received: the document, its end line,
   // the timer back on.

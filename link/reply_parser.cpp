@@ -126,9 +126,26 @@ void TForm1::ReadReplyLines() {
       case 0:  // a NUL would end the line text early: ignored like CR
         break;
       case '#':
-        Prompt();
+        if (Downloading == 1 && LineLen > 0) {
+          // The logger's prompt follows a line end; one inside a line is
+          // not the logger speaking.
+          AbandonDownload();
+          return;
+        }
+        {
+          const bool wasOpen = SerialPort1->Open();
+          Prompt();
+          // The exchange has ended: what follows is no part of it (the next
+          // exchange starts with an empty input).
+          if (wasOpen && !SerialPort1->Open()) return;
+        }
         break;
       default:
+        if (Downloading == 1 && LineLen >= kLineCapacity) {
+          // No record is this long: not the logger's answer.
+          AbandonDownload();
+          return;
+        }
         // A line longer than LineBuf holds keeps its first characters.
         if (LineLen < kLineCapacity) {
           LineBuf[LineLen++] = b;
@@ -344,6 +361,19 @@ void TForm1::StatusLine(const char* s, int len) {
     default:
       break;
   }
+}
+
+void TForm1::AbandonDownload() {
+  SerialPort1->SetOpen(false);
+  PendingCmd1.Clear();
+  PendingCmd2.Clear();
+  PendingCmd3.Clear();
+  LineLen = 0;
+  LineBuf.Clear();
+  CompleteDownload();
+  if (Timer1->Interval() == 0) Timer1->SetInterval(1000);
+  ui::Application()->Modals().ShowMessage(
+      "受信データ不正: ロガーの応答ではないためダウンロードを中止しました");
 }
 
 void TForm1::Prompt() {

@@ -122,7 +122,17 @@ void TForm1::Button11Click() {
 }
 
 void TForm1::Button12Click() {
-  if (Memo1->Count() == 0 || Memo1->Line(0).rfind("Start", 0) != 0) return;
+  // A document that is no data (an empty or a binary file loaded) is said,
+  // rather than the button doing nothing.
+  if (Memo1->Count() == 0) {
+    ui::Application()->Modals().ShowMessage("グラフにできるデータがありません: 文書が空です");
+    return;
+  }
+  if (Memo1->Line(0).rfind("Start", 0) != 0) {
+    ui::Application()->Modals().ShowMessage(
+        "グラフにできるデータがありません: 1行目が \"Start\" で始まっていません");
+    return;
+  }
   // The counts per G from the header's "@1G=" (a burst header has its "@"
   // too far along and keeps the divisor); 0 is no divisor and is refused.
   const std::string& head = Memo1->Line(0);

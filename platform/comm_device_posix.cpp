@@ -143,8 +143,8 @@ bool Refused(int e) {
 
 class PosixCommDevice : public CommDevice {
  public:
-  PosixCommDevice(int fd, int waitCancel, int writeCancel)
-      : fd_(fd), waitCancel_(waitCancel), writeCancel_(writeCancel) {}
+  PosixCommDevice(int fd, int waitCancel, int writeCancel, const termios& found)
+      : fd_(fd), waitCancel_(waitCancel), writeCancel_(writeCancel), found_(found) {}
 
   ~PosixCommDevice() override {
     Close();
@@ -158,6 +158,9 @@ class PosixCommDevice : public CommDevice {
     Signal(writeCancel_);
     std::unique_lock<std::shared_mutex> lock(mutex_);
     if (fd_ < 0) return;
+    // The device is left with the settings it had when it was opened (a
+    // terminal must not stay raw at the logger's speed).
+    tcsetattr(fd_, TCSANOW, &found_);
     ioctl(fd_, TIOCNXCL);
     ::close(fd_);  // also releases the flock
     fd_ = -1;
@@ -473,6 +476,7 @@ class PosixCommDevice : public CommDevice {
   int fd_;
   int waitCancel_;
   int writeCancel_;
+  const termios found_;  // the settings at opening, restored at closing
   std::shared_mutex mutex_;
   std::atomic<bool> closing_{false};
   std::atomic<bool> hungUp_{false};
@@ -507,7 +511,17 @@ std::unique_ptr<CommDevice> CommDevice::Open(const std::string& name, int& error
   // Exclusive use: the lock keeps out every other opener (TIOCEXCL does not
   // stop a privileged one).
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(CommErrorFromSystem(errno));
+  // Everything that can fail comes before the settings change, which the
+  // closing undoes.
+  int waitCancel = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (waitCancel < 0) return fail(CommErrorFromSystem(errno));
+  int writeCancel = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (writeCancel < 0) {
+    ::close(waitCancel);
+    return fail(CommErrorFromSystem(errno));
+  }
   ioctl(fd, TIOCEXCL);
+  const termios found = t;
   cfmakeraw(&t);
   t.c_cflag |= CLOCAL | CREAD;
   t.c_cc[VMIN] = 0;
@@ -529,14 +543,7 @@ std::unique_ptr<CommDevice> CommDevice::Open(const std::string& name, int& error
       ioctl(fd, TIOCSSERIAL, &ss);
     }
   }
-  int waitCancel = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (waitCancel < 0) return fail(CommErrorFromSystem(errno));
-  int writeCancel = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (writeCancel < 0) {
-    ::close(waitCancel);
-    return fail(CommErrorFromSystem(errno));
-  }
-  return std::make_unique<PosixCommDevice>(fd, waitCancel, writeCancel);
+  return std::make_unique<PosixCommDevice>(fd, waitCancel, writeCancel, found);
 }
 
 }  // namespace dorv::platform

@@ -88,7 +88,16 @@ void FillRegistry(MemoryRegistry& reg, const std::vector<SerialDeviceInfo>& devi
 
 // Reads the runtime directory's port registrations (ports/COM<n> files of
 // key=value lines); stale ones (device gone, process gone) are skipped.
+// Refused, with one line on standard error per registration and reason: a
+// number outside 1..65535, anything but a regular file of this user's (links,
+// FIFOs, devices), a file larger than a registration can be, and a device
+// that is not a serial port (SerialDeviceRefusal).
 std::vector<SerialDeviceInfo> ReadRegisteredPorts(const std::string& runtimeDir);
+
+// Why device may not be opened as a logger's port, empty when it may: it
+// must be a character device that is a serial port or a pseudo-terminal's
+// far side, and not the terminal of this program.
+std::string SerialDeviceRefusal(const std::string& device);
 
 // The COM number given to a real device with this serial number, avoiding the
 // numbers in use.

@@ -58,6 +58,8 @@ bool ParseFault(std::string_view text, Faults& f, std::string& error) {
   if (name == "drop-burst-rows") return count(f.drop_burst_rows, 1);
   if (name == "reject-hex-line") return count(f.reject_hex_line, 1);
   if (name == "unplug-after") return count(f.unplug_after, 0);
+  if (name == "trail") return count(f.trail, 1);
+  if (name == "flood") return count(f.flood, 1);
   if (name == "long-line") {
     if (!has_arg) {
       f.long_line = 200;

@@ -21,6 +21,8 @@ struct Faults {
   int64_t unplug_after = -1;           // the line is cut after this many bytes sent
   bool garbage = false;                // stray CR, "!" and "?" bytes between reply lines
   int long_line = 0;                   // length of an over-long line opening the status reply
+  int64_t trail = 0;                   // junk lines of this many bytes after a download's prompt
+  int64_t flood = 0;                   // a download answered by this many bytes of junk
 };
 
 struct Options {
@@ -46,6 +48,7 @@ inline constexpr const char* kUsage =
     "usage: dorv-logger-sim [--com N] [--identity dorv|ftdi] [--records N] [--seed S]\n"
     "                       [--pace-baud B] [--fault NAME[=ARG]]... [--transcript FILE]\n"
     "faults: no-prompt=CMD enq negative-count irregular drop-burst-rows=K reject-hex-line=K\n"
-    "        no-final-M unplug-after=BYTES garbage long-line[=LENGTH]\n";
+    "        no-final-M unplug-after=BYTES garbage long-line[=LENGTH] trail=BYTES\n"
+    "        flood=BYTES\n";
 
 }  // namespace dorv::sim

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <stdexcept>
 
 #include "platform/runtime_dir.h"
@@ -38,8 +39,21 @@ constexpr auto kUnplugDrain = 2s;      // longest wait for the reader before the
 }
 
 std::map<std::string, std::string> ReadKeyValues(const std::string& path) {
+  // A registration is a short regular file: anything else there (a FIFO, a
+  // link to a device) is read as no registration, without waiting on it.
   std::map<std::string, std::string> kv;
-  std::ifstream in(path);
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return kv;
+  struct stat st {};
+  std::string text;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    char buf[4096];
+    ssize_t n;
+    while (text.size() < sizeof buf && (n = read(fd, buf, sizeof buf - text.size())) > 0)
+      text.append(buf, static_cast<size_t>(n));
+  }
+  close(fd);
+  std::istringstream in(text);
   std::string line;
   while (std::getline(in, line)) {
     size_t eq = line.find('=');
@@ -279,7 +293,24 @@ void Simulator::RunCommand(const Command& cmd, Steady::time_point now) {
     body += "\r\n";
   }
   body += r.tail;
+  const bool download = cmd.name == "D" || cmd.name == "C" || cmd.name == "G";
+  if (download && opt_.faults.flood > 0) {
+    // Not the protocol: printable bytes without line ends, a stray prompt
+    // among them now and then.
+    body.clear();
+    for (int64_t k = 0; k < opt_.faults.flood; ++k)
+      body += k % 997 == 50 ? '#' : static_cast<char>('A' + garbage_rng_.Range(0, 25));
+    out_ += body;
+    return;
+  }
   if (r.prompt && !NoPrompt(cmd)) body += '#';
+  if (download && opt_.faults.trail > 0) {
+    // After the closing prompt: lines that look like records.
+    std::string junk;
+    while (static_cast<int64_t>(junk.size()) < opt_.faults.trail)
+      junk += "TRAILING JUNK " + std::to_string(junk.size()) + "\r\n";
+    body += junk;
+  }
 
   if (opt_.faults.enq && !r.lines.empty()) {
     // ENQ in the middle of the first line; the rest follows the ACK.

@@ -176,8 +176,21 @@ bool TryStrToInt(std::string_view text, int& value) {
 
 int StrToInt(std::string_view text) {
   int v = 0;
-  if (!TryStrToInt(text, v))
-    throw EConvertError("'" + std::string(text) + "' は整数ではありません");
+  if (!TryStrToInt(text, v)) {
+    // Control bytes are shown as \xHH: a NUL would end the message there.
+    std::string shown;
+    for (char c : text) {
+      unsigned char u = static_cast<unsigned char>(c);
+      if (u < 0x20 || u == 0x7F) {
+        char hex[5];
+        std::snprintf(hex, sizeof hex, "\\x%02X", u);
+        shown += hex;
+      } else {
+        shown += c;
+      }
+    }
+    throw EConvertError("'" + shown + "' は整数ではありません");
+  }
   return v;
 }
 
