@@ -51,8 +51,8 @@ for dir in "$prefix"/share/icons/hicolor/*x*/apps; do
     fail "$png is not $size"
 done
 
-for page in "$prefix"/share/man/man1/*.1; do
-  warnings=$(groff -man -Tutf8 -ww -z "$page" 2>&1)
+for page in "$prefix"/share/man/man1/*.1.gz; do
+  warnings=$(gzip -dc "$page" | groff -man -Tutf8 -ww -z 2>&1)
   [ -z "$warnings" ] || fail "$page: $warnings"
 done
 
