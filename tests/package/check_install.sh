@@ -38,6 +38,8 @@ icon=$(sed -n 's/^Icon=//p' "$desktop")
 
 metainfo=$prefix/share/metainfo/jp.dorv.Updater.metainfo.xml
 appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate: $metainfo"
+# The metainfo together with the desktop entry and icon it refers to.
+appstreamcli validate-tree --no-net "$tmp" || fail "appstreamcli validate-tree"
 grep -q '<launchable type="desktop-id">jp.dorv.Updater.desktop</launchable>' "$metainfo" ||
   fail "the metainfo does not launch the installed desktop entry"
 
