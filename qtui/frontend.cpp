@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "qtui/app_icon.h"
 #include "qtui/canvas_qt.h"
 #include "qtui/modals_qt.h"
 #include "serial/port_chooser.h"
@@ -46,6 +47,7 @@ FormWindow* Renderer::Window(const std::string& formName) const {
 
 Frontend::Frontend() {
   InstallJapaneseFonts();
+  ApplyApplicationIcon();
 }
 
 app::ProgramHooks Frontend::Hooks() {

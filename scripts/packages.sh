@@ -3,7 +3,9 @@
 
 # Building and testing: compilers and build tools, GoogleTest, JSON, the
 # USB serial enumeration, Qt 6 and what the window tests and screenshots use
-# (a virtual X server, window lookup, the Japanese design font).
+# (a virtual X server, window lookup, the Japanese design font); the icon
+# drawing, the checks of the desktop entry, metainfo and manual pages, and
+# the Debian package's tools.
 DORV_PACKAGES=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev
@@ -12,6 +14,7 @@ DORV_PACKAGES=(
   qt6-base-dev libgl-dev
   xvfb xauth xdotool x11-utils
   fonts-ipafont-gothic
+  librsvg2-bin desktop-file-utils appstream dpkg-dev groff-base
 )
 
 # The fuzz targets: clang with its runtime libraries (the fuzzer's included).
