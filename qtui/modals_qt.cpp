@@ -33,12 +33,12 @@ QStringList QtNameFilters(const std::string& filter) {
 
 QtModals::QtModals(std::function<std::string()> title) : title_(std::move(title)) {}
 
-void QtModals::ShowMessage(const std::string& text) {
+void QtModals::DoShowMessage(const std::string& text) {
   QMessageBox box(QMessageBox::NoIcon, Q(title_()), Q(text), QMessageBox::Ok, ModalParent());
   box.exec();
 }
 
-void QtModals::ShowException(const std::string& message) {
+void QtModals::DoShowException(const std::string& message) {
   // As the toolkit's exception display does: a full stop unless the message
   // already ends with punctuation.
   QString text = Q(message);
@@ -47,8 +47,8 @@ void QtModals::ShowException(const std::string& message) {
   box.exec();
 }
 
-bool QtModals::InputQuery(const std::string& caption, const std::string& prompt,
-                          std::string& value) {
+bool QtModals::DoInputQuery(const std::string& caption, const std::string& prompt,
+                            std::string& value) {
   QInputDialog dialog(ModalParent());
   dialog.setWindowTitle(Q(caption));
   dialog.setLabelText(Q(prompt));
@@ -59,7 +59,7 @@ bool QtModals::InputQuery(const std::string& caption, const std::string& prompt,
   return true;
 }
 
-bool QtModals::FileDialog(ui::FileDialogRequest& req) {
+bool QtModals::DoFileDialog(ui::FileDialogRequest& req) {
   QFileDialog dialog(ModalParent());
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   if (!req.title.empty()) dialog.setWindowTitle(Q(req.title));
@@ -82,7 +82,7 @@ bool QtModals::FileDialog(ui::FileDialogRequest& req) {
   return true;
 }
 
-std::unique_ptr<ui::TPrinter> QtModals::PrintDialog() {
+std::unique_ptr<ui::TPrinter> QtModals::DoPrintDialog() {
   auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
   QPrintDialog dialog(printer.get(), ModalParent());
   if (dialog.exec() != QDialog::Accepted) return nullptr;

@@ -13,19 +13,19 @@ bool HeadlessModals::TakeAnswer(std::string& answer) {
   return true;
 }
 
-void HeadlessModals::ShowMessage(const std::string& text) {
+void HeadlessModals::DoShowMessage(const std::string& text) {
   messages_.push_back(text);
   shown_.push_back("message: " + text);
   std::string ignored;
   TakeAnswer(ignored);  // any answer closes an information box
 }
 
-void HeadlessModals::ShowException(const std::string& message) {
+void HeadlessModals::DoShowException(const std::string& message) {
   ShowMessage(message);
 }
 
-bool HeadlessModals::InputQuery(const std::string& caption, const std::string& prompt,
-                                std::string& value) {
+bool HeadlessModals::DoInputQuery(const std::string& caption, const std::string& prompt,
+                                  std::string& value) {
   shown_.push_back("prompt: " + caption + ": " + prompt);
   std::string a;
   if (!TakeAnswer(a) || a == "cancel") return false;
@@ -33,7 +33,7 @@ bool HeadlessModals::InputQuery(const std::string& caption, const std::string& p
   return true;
 }
 
-bool HeadlessModals::FileDialog(FileDialogRequest& req) {
+bool HeadlessModals::DoFileDialog(FileDialogRequest& req) {
   shown_.push_back(std::string(req.save ? "save: " : "open: ") + req.fileName);
   fileRequests_.push_back(req);
   std::string a;
@@ -42,7 +42,7 @@ bool HeadlessModals::FileDialog(FileDialogRequest& req) {
   return true;
 }
 
-std::unique_ptr<TPrinter> HeadlessModals::PrintDialog() {
+std::unique_ptr<TPrinter> HeadlessModals::DoPrintDialog() {
   shown_.push_back("print");
   std::string a;
   if (!TakeAnswer(a) || a == "cancel" || a == "ok") return nullptr;
