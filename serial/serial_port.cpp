@@ -208,6 +208,7 @@ void TCustomSerialPort::InitPort() {
     UpdateHandlerFlag();
     ReapplyProperties();
     open_ = true;
+    NoteTraffic();
     RegisterComPort(true);
     if (triggersSaved_) {
       triggersSaved_ = false;
