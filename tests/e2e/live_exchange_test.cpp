@@ -103,17 +103,6 @@ std::vector<Case> AllCases() {
 
 class LiveExchange : public E2E, public ::testing::WithParamInterface<Case> {};
 
-// The messages a script printed, in order.
-std::vector<std::string> Shown(const std::string& out) {
-  std::vector<std::string> m;
-  for (size_t p = 0; (p = out.find("message: ", p)) != std::string::npos;) {
-    size_t end = out.find('\n', p);
-    m.push_back(out.substr(p + 9, end - p - 9));
-    p = end;
-  }
-  return m;
-}
-
 // The document's lines as the script printed them ("Form1.Memo1.Lines[i]=").
 std::vector<std::string> Document(const std::string& out) {
   std::vector<std::string> lines;
@@ -168,7 +157,7 @@ TEST_P(LiveExchange, CompletesWithNothingLostAndNoFalseMessage) {
   if (plug.joinable()) plug.join();
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
 
-  auto shown = Shown(r.out);
+  auto shown = Messages(r.out);
   auto doc = Document(r.out);
   if (firmware) {
     EXPECT_EQ(shown, (std::vector<std::string>{
