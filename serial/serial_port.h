@@ -190,9 +190,10 @@ class TCustomSerialPort : public TBaseComponent {
   // True while the port's trigger handler runs.
   bool InTriggerHandler() const { return *inHandler_; }
   // When the line last moved a byte, either way, or the port last opened:
-  // what a caller measures the other side's silence from. The dispatcher's
-  // threads note received bytes as they arrive, whether or not the trigger
-  // handler may run. Any thread.
+  // what a caller measures the other side's silence from. The dispatcher
+  // notes received bytes as it takes them from the device, whether or not the
+  // trigger handler may run (a delivery to a busy handler holds it up to the
+  // delivery's time-out). Kept after the close. Any thread.
   std::chrono::steady_clock::time_point LastTraffic() const {
     return std::chrono::steady_clock::time_point(
         std::chrono::steady_clock::duration(lastTraffic_.load(std::memory_order_relaxed)));
