@@ -146,8 +146,7 @@ void TForm1::Timer1Timer() {
       }
       if (Monitoring == 0 && TickSendPos != -1) {
         if (!SerialPort1->Open()) SerialPort1->SetOpen(true);
-        SerialPort1->PutChar(TickSendQueue[TickSendPos]);
-        LastActivity = ui::EventLoop::Clock::now();
+        Send(std::string(1, TickSendQueue[TickSendPos]));
         ++TickSendPos;
         if (TickSendPos > 4 || TickSendQueue[TickSendPos] == '\0') TickSendPos = -1;
       }

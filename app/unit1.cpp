@@ -49,12 +49,14 @@ TForm1::TForm1() : TForm("Form1") {
     // A monitor request stays open until its prompt even when a tick has
     // closed the port meanwhile, so it is watched with the port closed too.
     if (!SerialPort1->Open() && MonitorRequestOpen == 0) return;
+    // Nothing counts while a box of the program is open, and an exchange is
+    // never ended from inside its own receive handler (only a box of the
+    // handler runs the loop there), which would go on reading and sending
+    // for it afterwards.
+    if (ui::Application()->Modals().BoxOpen() || SerialPort1->InTriggerHandler()) return;
     // The loader's prompt and the restart have time limits of their own.
     bool waiting = FirmwareWait != FirmwarePhase::Idle;
-    if (waiting ? FirmwareWaitExpired()
-                : ui::EventLoop::Clock::now() - LastActivity >
-                      std::chrono::milliseconds(kReplySilenceMs))
-      ReplyTimedOut();
+    if (waiting ? FirmwareWaitExpired() : ReplySilenceExceeded()) ReplyTimedOut();
   });
 
   auto num = [](const int& v) { return [&v] { return std::to_string(v); }; };

@@ -240,8 +240,8 @@ class TForm1 : public ui::TForm {
   // The send procedure's guards: R (logger ready) and I (no exchange runs).
   bool Ready() const { return LoggerReady == 1; }
   bool Busy() const;
-  // Writes a command text as it is (the port opens itself when closed) and
-  // notes the activity for the reply watchdog.
+  // The one way anything is written to the logger: a command text as it is
+  // (the port opens itself when closed).
   void Send(const std::string& command);
   // Sends a command and queues a status request at the logger's next prompt,
   // stopping the tick for the exchange.
@@ -270,12 +270,15 @@ class TForm1 : public ui::TForm {
   // Ends an exchange the logger stopped answering (see the reply watchdog).
   void ReplyTimedOut();
 
-  // Reply watchdog: when the port stays open with nothing received for this
-  // long, the exchange is ended (the logger never keeps quiet that long
-  // inside an answer).
+  // Reply watchdog: when the line stays silent this long inside an exchange,
+  // the exchange is ended (the logger never keeps quiet that long inside an
+  // answer). Silence is the time since the port last received or sent a
+  // byte (or opened) and since the program's last box closed; while a box is
+  // open the program waits for its user, not for the logger, and nothing is
+  // counted.
   static constexpr int kReplySilenceMs = 5000;
-  ui::EventLoop::Clock::time_point LastActivity;
   ui::TTimer* ReplyWatchdog = nullptr;
+  bool ReplySilenceExceeded() const;
 
   // Firmware update phases around the line-by-line hand-over.
   enum class FirmwarePhase { Idle, WaitLoader, WaitRestart };

@@ -79,7 +79,6 @@ std::string IntervalTextFor(int index) {
 }
 
 void TForm1::SerialPort1TriggerAvail(unsigned short count) {
-  LastActivity = ui::EventLoop::Clock::now();
   if (FastRowIndex != 0) {
     ReadBurstRows(count);
   } else if (FirmwareUpdating == 1 || FirmwareWait != FirmwarePhase::Idle) {

@@ -1,5 +1,7 @@
 // The send side shared by every control: guards, writing a command, the
 // follow-up status request, and the end of an exchange the logger left.
+#include <algorithm>
+
 #include "app/unit1.h"
 #include "serial/serial_port.h"
 #include "ui/application.h"
@@ -13,7 +15,6 @@ bool TForm1::Busy() const {
 
 void TForm1::Send(const std::string& command) {
   Bytes->PutString(command);
-  LastActivity = ui::EventLoop::Clock::now();
 }
 
 void TForm1::SendWithStatus(const std::string& command) {
@@ -21,6 +22,11 @@ void TForm1::SendWithStatus(const std::string& command) {
   Send(command);
   PendingCmd1.Set("p");
   Timer1->SetInterval(0);
+}
+
+bool TForm1::ReplySilenceExceeded() const {
+  auto since = std::max(SerialPort1->LastTraffic(), ui::Application()->Modals().LastBoxClosed());
+  return ui::EventLoop::Clock::now() - since > std::chrono::milliseconds(kReplySilenceMs);
 }
 
 void TForm1::ReplyTimedOut() {

@@ -1,5 +1,7 @@
 // The firmware update: the carried image handed to the logger's loader line
 // by line, one line per answer.
+#include <algorithm>
+
 #include "app/unit1.h"
 #include "operations/firmware_image.h"
 #include "serial/serial_port.h"
@@ -82,14 +84,17 @@ void TForm1::ReadFirmwareAcks() {
     while (Bytes->CharReady()) last = Bytes->GetChar();
     if (last != 'M') return;
     FirmwareWait = FirmwarePhase::Idle;
-    RestoreSavedTimer();
-    Send("m");
+    // Said while the restarted logger waits, before the timer runs again
+    // and its wake-up exchange begins, so that neither is held by the box.
     if (FirmwareRejected > 0)
       modals.ShowMessage(
           ui::Format("ファームウェア更新: %d行がロガーに拒否されました", FirmwareRejected));
+    RestoreSavedTimer();
+    Send("m");
     return;
   }
-  // One answer per line: each "!" is a line the loader rejected.
+  // One answer per line: each "!" is a line the loader rejected; the update
+  // goes on once its box is closed.
   while (Bytes->CharReady()) {
     if (Bytes->GetChar() == '!') {
       ++FirmwareRejected;
@@ -115,7 +120,9 @@ void TForm1::ReadFirmwareAcks() {
 }
 
 bool TForm1::FirmwareWaitExpired() const {
-  auto waited = ui::EventLoop::Clock::now() - FirmwareWaitSince;
+  // Time a box of the program was open is not the logger's.
+  auto since = std::max(FirmwareWaitSince, ui::Application()->Modals().LastBoxClosed());
+  auto waited = ui::EventLoop::Clock::now() - since;
   if (FirmwareWait == FirmwarePhase::WaitLoader)
     return waited > std::chrono::milliseconds(kLoaderWaitMs);
   if (FirmwareWait == FirmwarePhase::WaitRestart)

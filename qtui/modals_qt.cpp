@@ -33,12 +33,12 @@ QStringList QtNameFilters(const std::string& filter) {
 
 QtModals::QtModals(std::function<std::string()> title) : title_(std::move(title)) {}
 
-void QtModals::ShowMessage(const std::string& text) {
+void QtModals::DoShowMessage(const std::string& text) {
   QMessageBox box(QMessageBox::NoIcon, Q(title_()), Q(text), QMessageBox::Ok, ModalParent());
   box.exec();
 }
 
-bool QtModals::Confirm(const std::string& text) {
+bool QtModals::DoConfirm(const std::string& text) {
   // Escape and closing the box count as Cancel.
   QMessageBox box(QMessageBox::NoIcon, Q(title_()), Q(text), QMessageBox::Ok | QMessageBox::Cancel,
                   ModalParent());
@@ -46,7 +46,7 @@ bool QtModals::Confirm(const std::string& text) {
   return box.exec() == QMessageBox::Ok;
 }
 
-void QtModals::ShowException(const std::string& message) {
+void QtModals::DoShowException(const std::string& message) {
   // As the toolkit's exception display does: a full stop unless the message
   // already ends with punctuation.
   QString text = Q(message);
@@ -55,8 +55,8 @@ void QtModals::ShowException(const std::string& message) {
   box.exec();
 }
 
-bool QtModals::InputQuery(const std::string& caption, const std::string& prompt,
-                          std::string& value) {
+bool QtModals::DoInputQuery(const std::string& caption, const std::string& prompt,
+                            std::string& value) {
   QInputDialog dialog(ModalParent());
   dialog.setWindowTitle(Q(caption));
   dialog.setLabelText(Q(prompt));
@@ -67,7 +67,7 @@ bool QtModals::InputQuery(const std::string& caption, const std::string& prompt,
   return true;
 }
 
-bool QtModals::FileDialog(ui::FileDialogRequest& req) {
+bool QtModals::DoFileDialog(ui::FileDialogRequest& req) {
   QFileDialog dialog(ModalParent());
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   if (!req.title.empty()) dialog.setWindowTitle(Q(req.title));
@@ -90,7 +90,7 @@ bool QtModals::FileDialog(ui::FileDialogRequest& req) {
   return true;
 }
 
-std::unique_ptr<ui::TPrinter> QtModals::PrintDialog() {
+std::unique_ptr<ui::TPrinter> QtModals::DoPrintDialog() {
   auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
   QPrintDialog dialog(printer.get(), ModalParent());
   if (dialog.exec() != QDialog::Accepted) return nullptr;

@@ -19,13 +19,14 @@ class QtModals : public ui::ModalServices {
   // title: the caption of information boxes (the application's title).
   explicit QtModals(std::function<std::string()> title);
 
-  void ShowMessage(const std::string& text) override;
-  bool Confirm(const std::string& text) override;
-  bool InputQuery(const std::string& caption, const std::string& prompt,
-                  std::string& value) override;
-  bool FileDialog(ui::FileDialogRequest& req) override;
-  std::unique_ptr<ui::TPrinter> PrintDialog() override;
-  void ShowException(const std::string& message) override;
+ protected:
+  void DoShowMessage(const std::string& text) override;
+  bool DoConfirm(const std::string& text) override;
+  bool DoInputQuery(const std::string& caption, const std::string& prompt,
+                    std::string& value) override;
+  bool DoFileDialog(ui::FileDialogRequest& req) override;
+  std::unique_ptr<ui::TPrinter> DoPrintDialog() override;
+  void DoShowException(const std::string& message) override;
 
  private:
   std::function<std::string()> title_;

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "serial/serial_errors.h"
+#include "serial/serial_port.h"
 #include "ui/application.h"
 #include "ui/event_loop.h"
 
@@ -258,8 +259,8 @@ void TBaseDispatcher::StartDispatcher() {
     std::atomic<bool>* alive;
   };
   for (ThreadStart s : {ThreadStart{&comThread_, &TBaseDispatcher::ComThreadMain, &comAlive_},
-                 ThreadStart{&dispThread_, &TBaseDispatcher::DispThreadMain, &dispAlive_},
-                 ThreadStart{&outThread_, &TBaseDispatcher::OutThreadMain, &outAlive_}}) {
+                        ThreadStart{&dispThread_, &TBaseDispatcher::DispThreadMain, &dispAlive_},
+                        ThreadStart{&outThread_, &TBaseDispatcher::OutThreadMain, &outAlive_}}) {
     ++liveThreads_;
     *s.alive = true;
     *s.thread = std::thread(&TBaseDispatcher::RunThread, this, s.body, std::ref(*s.alive));
@@ -466,6 +467,7 @@ void TBaseDispatcher::WriteOutRing() {
     long written = WriteDevice(from, chunk, cancelled);
     // A failed write drops the chunk.
     uint32_t count = written < 0 ? chunk : static_cast<uint32_t>(written);
+    if (written > 0) owner_->NoteTraffic();
     {
       std::lock_guard<std::recursive_mutex> lock(outputLock_);
       if (generation == flushGeneration_ && outRing_ && count > 0) {
@@ -527,6 +529,7 @@ void TBaseDispatcher::ExtractData() {
   uint32_t total = std::min(room, n);
   auto advance = [&](long got) {
     if (got <= 0) return;
+    owner_->NoteTraffic();
     AddTrace('R', dispatchBuffer_.get() + inTail_, static_cast<uint32_t>(got));
     inTail_ = Wrap(inTail_ + static_cast<uint32_t>(got));
     inTotal_ += static_cast<uint64_t>(got);
@@ -636,6 +639,7 @@ int32_t TBaseDispatcher::PutBlock(const char* data, uint32_t n) {
     outHead_ = (outHead_ + n) % outSize_;
     if (n == room) outFull_ = true;
   }
+  owner_->NoteTraffic();
   signals_.Set(kTxData);
   std::lock_guard<std::recursive_mutex> lock(dispatchLock_);
   lineErrors_ = errors & 0x1F;

@@ -228,6 +228,7 @@ void TCustomSerialPort::InitPort() {
     UpdateHandlerFlag();
     ReapplyProperties();
     open_ = true;
+    NoteTraffic();
     RegisterComPort(true);
     if (triggersSaved_) {
       triggersSaved_ = false;

@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -188,6 +189,20 @@ class TCustomSerialPort : public TBaseComponent {
   TBaseDispatcher* ValidDispatcher();
   // True while the port's trigger handler runs.
   bool InTriggerHandler() const { return *inHandler_; }
+  // When the line last moved a byte, either way, or the port last opened:
+  // what a caller measures the other side's silence from. The dispatcher
+  // notes received bytes as it takes them from the device, whether or not the
+  // trigger handler may run (a delivery to a busy handler holds it up to the
+  // delivery's time-out). Kept after the close. Any thread.
+  std::chrono::steady_clock::time_point LastTraffic() const {
+    return std::chrono::steady_clock::time_point(
+        std::chrono::steady_clock::duration(lastTraffic_.load(std::memory_order_relaxed)));
+  }
+  // Called by the dispatcher as bytes move, and by the open.
+  void NoteTraffic() {
+    lastTraffic_.store(std::chrono::steady_clock::now().time_since_epoch().count(),
+                       std::memory_order_relaxed);
+  }
 
  protected:
   virtual void ActivateDeviceLayer();
@@ -232,6 +247,7 @@ class TCustomSerialPort : public TBaseComponent {
   bool forceApply_ = false;
   bool triggersSaved_ = false;
   TTriggerSave savedTriggers_;
+  std::atomic<std::chrono::steady_clock::rep> lastTraffic_{0};  // see LastTraffic()
   // Shared with the notification windows, which report it to the
   // dispatching thread.
   std::shared_ptr<std::atomic<bool>> inHandler_ = std::make_shared<std::atomic<bool>>(false);

@@ -13,26 +13,26 @@ bool HeadlessModals::TakeAnswer(std::string& answer) {
   return true;
 }
 
-void HeadlessModals::ShowMessage(const std::string& text) {
+void HeadlessModals::DoShowMessage(const std::string& text) {
   messages_.push_back(text);
   shown_.push_back("message: " + text);
   std::string ignored;
   TakeAnswer(ignored);  // any answer closes an information box
 }
 
-bool HeadlessModals::Confirm(const std::string& text) {
+bool HeadlessModals::DoConfirm(const std::string& text) {
   messages_.push_back(text);
   shown_.push_back("confirm: " + text);
   std::string a;
   return !TakeAnswer(a) || a != "cancel";  // nothing queued: OK
 }
 
-void HeadlessModals::ShowException(const std::string& message) {
+void HeadlessModals::DoShowException(const std::string& message) {
   ShowMessage(message);
 }
 
-bool HeadlessModals::InputQuery(const std::string& caption, const std::string& prompt,
-                                std::string& value) {
+bool HeadlessModals::DoInputQuery(const std::string& caption, const std::string& prompt,
+                                  std::string& value) {
   shown_.push_back("prompt: " + caption + ": " + prompt);
   std::string a;
   if (!TakeAnswer(a) || a == "cancel") return false;
@@ -40,7 +40,7 @@ bool HeadlessModals::InputQuery(const std::string& caption, const std::string& p
   return true;
 }
 
-bool HeadlessModals::FileDialog(FileDialogRequest& req) {
+bool HeadlessModals::DoFileDialog(FileDialogRequest& req) {
   shown_.push_back(std::string(req.save ? "save: " : "open: ") + req.fileName);
   fileRequests_.push_back(req);
   std::string a;
@@ -49,7 +49,7 @@ bool HeadlessModals::FileDialog(FileDialogRequest& req) {
   return true;
 }
 
-std::unique_ptr<TPrinter> HeadlessModals::PrintDialog() {
+std::unique_ptr<TPrinter> HeadlessModals::DoPrintDialog() {
   shown_.push_back("print");
   std::string a;
   if (!TakeAnswer(a) || a == "cancel" || a == "ok") return nullptr;

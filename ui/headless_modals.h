@@ -35,13 +35,14 @@ class HeadlessModals : public ModalServices {
   // Requests of the file dialogs shown, in order.
   const std::vector<FileDialogRequest>& FileRequests() const { return fileRequests_; }
 
-  void ShowMessage(const std::string& text) override;
-  bool Confirm(const std::string& text) override;
-  bool InputQuery(const std::string& caption, const std::string& prompt,
-                  std::string& value) override;
-  bool FileDialog(FileDialogRequest& req) override;
-  std::unique_ptr<TPrinter> PrintDialog() override;
-  void ShowException(const std::string& message) override;
+ protected:
+  void DoShowMessage(const std::string& text) override;
+  bool DoConfirm(const std::string& text) override;
+  bool DoInputQuery(const std::string& caption, const std::string& prompt,
+                    std::string& value) override;
+  bool DoFileDialog(FileDialogRequest& req) override;
+  std::unique_ptr<TPrinter> DoPrintDialog() override;
+  void DoShowException(const std::string& message) override;
 
  private:
   // Keeps the loop running for the answer delay, then takes the next answer

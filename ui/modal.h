@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <deque>
 #include <memory>
 #include <string>
@@ -44,23 +45,69 @@ class TPrinter {
 };
 
 // Every modal interaction of the program goes through here. The headless
-// implementation answers from a queue; the Qt one shows real dialogs.
+// implementation answers from a queue; the Qt one shows real dialogs. The
+// public calls note when a box is open, so that whoever measures the
+// logger's silence can tell time spent waiting for the user (boxes may nest;
+// user-interface thread only).
 class ModalServices {
  public:
+  using Clock = std::chrono::steady_clock;
   virtual ~ModalServices() = default;
   // Information box with an OK button only.
-  virtual void ShowMessage(const std::string& text) = 0;
+  void ShowMessage(const std::string& text) {
+    Box box(*this);
+    DoShowMessage(text);
+  }
   // Message box with OK and Cancel buttons; true for OK.
-  virtual bool Confirm(const std::string& text) = 0;
+  bool Confirm(const std::string& text) {
+    Box box(*this);
+    return DoConfirm(text);
+  }
   // Text prompt; false on cancel, else value holds the entered text.
-  virtual bool InputQuery(const std::string& caption, const std::string& prompt,
-                          std::string& value) = 0;
+  bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) {
+    Box box(*this);
+    return DoInputQuery(caption, prompt, value);
+  }
   // Open or save dialog; false on cancel, else req.fileName is the chosen path.
-  virtual bool FileDialog(FileDialogRequest& req) = 0;
+  bool FileDialog(FileDialogRequest& req) {
+    Box box(*this);
+    return DoFileDialog(req);
+  }
   // Print dialog; null on cancel, else a printer ready for BeginDoc.
-  virtual std::unique_ptr<TPrinter> PrintDialog() = 0;
+  std::unique_ptr<TPrinter> PrintDialog() {
+    Box box(*this);
+    return DoPrintDialog();
+  }
   // The application's exception display.
-  virtual void ShowException(const std::string& message) = 0;
+  void ShowException(const std::string& message) {
+    Box box(*this);
+    DoShowException(message);
+  }
+
+  // True while one of the boxes above is open.
+  bool BoxOpen() const { return openBoxes_ > 0; }
+  // When the last box was closed (the clock's epoch before the first).
+  Clock::time_point LastBoxClosed() const { return lastBoxClosed_; }
+
+ protected:
+  virtual void DoShowMessage(const std::string& text) = 0;
+  virtual bool DoConfirm(const std::string& text) = 0;
+  virtual bool DoInputQuery(const std::string& caption, const std::string& prompt,
+                            std::string& value) = 0;
+  virtual bool DoFileDialog(FileDialogRequest& req) = 0;
+  virtual std::unique_ptr<TPrinter> DoPrintDialog() = 0;
+  virtual void DoShowException(const std::string& message) = 0;
+
+ private:
+  struct Box {
+    explicit Box(ModalServices& m) : m(m) { ++m.openBoxes_; }
+    ~Box() {
+      if (--m.openBoxes_ == 0) m.lastBoxClosed_ = Clock::now();
+    }
+    ModalServices& m;
+  };
+  int openBoxes_ = 0;
+  Clock::time_point lastBoxClosed_{};
 };
 
 }  // namespace dorv::ui

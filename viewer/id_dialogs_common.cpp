@@ -7,7 +7,7 @@ namespace dorv::viewer {
 
 bool SendTwoDigitSetting(ui::TEdit* edit, char command, bool refuseZero) {
   app::TForm1* f = app::Form1;
-  if (!f || f->LoggerReady == 0 || f->SerialPort1->Open()) return false;
+  if (!f || !f->Ready() || f->Busy()) return false;
   std::string text = edit->Text();
   int n = 0;
   if (!ui::Trim(text).empty()) {
@@ -22,10 +22,7 @@ bool SendTwoDigitSetting(ui::TEdit* edit, char command, bool refuseZero) {
   edit->SetText(ui::Format("%02d", n));
   edit->Repaint();
   if (refuseZero && n == 0) return false;
-  f->SerialPort1->SetOpen(true);
-  f->SerialPort1->PutString(std::string(1, command) + edit->Text());
-  f->Timer1->SetInterval(0);
-  f->PendingCmd1.Set("p");
+  f->SendWithStatus(std::string(1, command) + edit->Text());
   return true;
 }
 

@@ -54,4 +54,16 @@ inline const char* kConnected =
     "until Form1.LoggerReady == 1 10000\n"
     "until Form1.Timer1.Interval == 1000 10000\n";
 
+// The messages a script printed ("message: " lines), in order.
+inline std::vector<std::string> Messages(const std::string& out) {
+  std::vector<std::string> m;
+  size_t p = 0;
+  while ((p = out.find("message: ", p)) != std::string::npos) {
+    size_t end = out.find('\n', p);
+    m.push_back(out.substr(p + 9, end - p - 9));
+    p = end;
+  }
+  return m;
+}
+
 }  // namespace dorv::testing

@@ -65,18 +65,6 @@ class Faults : public E2E {
 // the exchange has ended) is over, as it is before a person acts.
 inline const std::string kSettled = std::string(kConnected) + "wait 500\n";
 
-// The messages a script printed ("message: " lines), in order.
-inline std::vector<std::string> Messages(const std::string& out) {
-  std::vector<std::string> m;
-  size_t p = 0;
-  while ((p = out.find("message: ", p)) != std::string::npos) {
-    size_t end = out.find('\n', p);
-    m.push_back(out.substr(p + 9, end - p - 9));
-    p = end;
-  }
-  return m;
-}
-
 // The value a script printed for NAME ("NAME=VALUE"), empty when none.
 inline std::string Printed(const std::string& out, const std::string& name) {
   size_t p = out.find(name + "=");

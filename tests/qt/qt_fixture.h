@@ -42,15 +42,17 @@ inline constexpr std::string_view kAllKinds = R"({
 class RecordingModals : public ui::ModalServices {
  public:
   std::vector<std::string> messages, exceptions;
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  bool Confirm(const std::string& text) override {
+
+ protected:
+  void DoShowMessage(const std::string& text) override { messages.push_back(text); }
+  bool DoConfirm(const std::string& text) override {
     messages.push_back(text);
     return true;
   }
-  bool InputQuery(const std::string&, const std::string&, std::string&) override { return false; }
-  bool FileDialog(ui::FileDialogRequest&) override { return false; }
-  std::unique_ptr<ui::TPrinter> PrintDialog() override { return nullptr; }
-  void ShowException(const std::string& message) override { exceptions.push_back(message); }
+  bool DoInputQuery(const std::string&, const std::string&, std::string&) override { return false; }
+  bool DoFileDialog(ui::FileDialogRequest&) override { return false; }
+  std::unique_ptr<ui::TPrinter> DoPrintDialog() override { return nullptr; }
+  void DoShowException(const std::string& message) override { exceptions.push_back(message); }
 };
 
 // The application, the test form and its window.

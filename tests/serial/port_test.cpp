@@ -350,6 +350,31 @@ TEST_F(PortTest, HandlerIsNotEnteredAgainWhileItRuns) {
   EXPECT_EQ(read, "firstmore");  // nothing read twice
 }
 
+TEST_F(PortTest, LastTrafficFollowsTheOpenAndBytesBothWaysWithoutTheHandler) {
+  PtyPeer peer(8);
+  TSerialPort port;
+  Configure(port, 8);
+  auto before = std::chrono::steady_clock::now();
+  port.SetOpen(true);
+  auto opened = port.LastTraffic();
+  EXPECT_GE(opened, before);
+  std::this_thread::sleep_for(20ms);
+  port.PutString("p");
+  auto sent = port.LastTraffic();
+  EXPECT_GT(sent, opened);
+  EXPECT_EQ(peer.Read(1), "p");
+  // Received bytes count as they arrive, with nobody reading them.
+  std::this_thread::sleep_for(20ms);
+  auto written = port.LastTraffic();
+  peer.Write("#");
+  ASSERT_TRUE(RunUntil([&] { return port.CharReady(); }));
+  EXPECT_GT(port.LastTraffic(), written);
+  // The time stays after the close, for a request left open by it.
+  auto received = port.LastTraffic();
+  port.SetOpen(false);
+  EXPECT_EQ(port.LastTraffic(), received);
+}
+
 TEST_F(PortTest, FullRingStopsReceivingUntilReadAndWrapsInOrder) {
   PtyPeer peer(10);
   TSerialPort port;

@@ -45,7 +45,9 @@ class PrinterModals : public ui::HeadlessModals {
  public:
   PrinterModals(ui::EventLoop* loop, PrintLog& log, const char* answer)
       : HeadlessModals(loop), log_(log), answer_(answer) {}
-  std::unique_ptr<ui::TPrinter> PrintDialog() override {
+
+ protected:
+  std::unique_ptr<ui::TPrinter> DoPrintDialog() override {
     log_.calls.push_back("dialog");
     if (answer_ == "cancel") return nullptr;
     return std::make_unique<FakePrinter>(log_, answer_ == "fail");
