@@ -16,8 +16,8 @@ void TForm1::Button10Click() {
   ui::TControl* settings[] = {ComboBox1, ComboBox2, ComboBox3, ComboBox4, ComboBox5, Button30,
                               CheckBox2, Label19,   Button4,   Button3,   Button6,   Button9,
                               Button2,   Button11,  Button12,  Button17,  Memo1};
-  ui::TControl* live[] = {Button22, TrackBar1, TrackBar2, TrackBar3,
-                          Label1,   Label2,    Label3,    Edit10};
+  ui::TControl* live[] = {Button22, TrackBar1, TrackBar2, TrackBar3, Label1, Label2,
+                          Label3,   Label11,   Label27,   Label32,   Edit10};
   if (Monitoring == 0) {
     Timer1->SetInterval(0);
     Monitoring = 1;

@@ -27,7 +27,10 @@ void InstallJapaneseFonts() {
   QFont::insertSubstitutions("MS PGothic", proportional);
   QFont::insertSubstitutions("ＭＳ ゴシック", fixed);
   QFont::insertSubstitutions("MS Gothic", fixed);
-  QFont::insertSubstitutions("MS Sans Serif", {"DejaVu Sans", "Liberation Sans", "IPAPGothic"});
+  // The dialog font of the port chooser: a narrow sans serif keeps its texts
+  // inside the widths laid out for it.
+  QFont::insertSubstitutions(
+      "MS Sans Serif", {"Liberation Sans Narrow", "Liberation Sans", "DejaVu Sans", "IPAPGothic"});
   ui::TFont standard;  // the designs' font
   QApplication::setFont(ToQFont(standard));
 }

@@ -13,7 +13,7 @@ DORV_PACKAGES=(
   libserialport-dev
   qt6-base-dev libgl-dev
   xvfb xauth xdotool x11-utils
-  fonts-ipafont-gothic
+  fonts-ipafont-gothic fonts-liberation
   librsvg2-bin desktop-file-utils appstream dpkg-dev groff-base
 )
 
