@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPageLayout>
 #include <QPrintDialog>
+#include <QRegularExpression>
 
 #include "ui/exceptions.h"
 
@@ -21,12 +22,21 @@ QWidget* ModalParent() {
 }
 
 QStringList QtNameFilters(const std::string& filter) {
+  // "description|masks|..." pairs. A description that already shows its
+  // patterns in brackets ("CSV files (*.csv)") loses them, so that the
+  // dialog does not show two lists; the masks are matched in either case,
+  // as the system the filters were written for does.
+  static const QRegularExpression shownPatterns(R"(\s*\([^()]*\)\s*$)");
   QStringList parts = Q(filter).split('|');
   QStringList out;
   for (int i = 0; i + 1 < parts.size(); i += 2) {
-    QString masks = parts[i + 1];
-    masks.replace(';', ' ');
-    out << parts[i] + " (" + masks + ")";
+    QString description = parts[i];
+    description.remove(shownPatterns);
+    QStringList masks;
+    for (const QString& mask : parts[i + 1].split(';', Qt::SkipEmptyParts))
+      for (const QString& variant : {mask.toLower(), mask, mask.toUpper()})
+        if (!masks.contains(variant)) masks << variant;
+    out << description + " (" + masks.join(' ') + ")";
   }
   return out;
 }
