@@ -94,17 +94,30 @@ class LabelView : public ControlView {
     label_->setAutoFillBackground(true);
   }
   void Sync(Prop p) override {
-    if (p == Prop::Caption) {
-      label_->setText(Q(Model().Caption()));
+    if (p == Prop::Caption || (p == Prop::Geometry && FixedWidth())) {
+      QString text = Q(Model().Caption());
+      if (!FixedWidth()) {
+        label_->setText(text);
+      } else {
+        // A fixed width shows what fits, with an ellipsis, and the whole
+        // text as the label's tip.
+        QString shown = label_->fontMetrics().elidedText(text, Qt::ElideRight, Model().Width());
+        label_->setText(shown);
+        label_->setToolTip(shown == text ? QString() : text);
+      }
       ControlView::Sync(Prop::Geometry);  // the label grows with its text
     }
     ControlView::Sync(p);
+  }
+  bool FixedWidth() const {
+    auto* label = dynamic_cast<const ui::TLabel*>(&Model());
+    return label && !label->AutoSize;
   }
   // Labels size themselves to their text, as the toolkit's labels do by
   // default: the background they fill is the text's.
   QRect Bounds() const override {
     QRect r = ControlView::Bounds();
-    if (Model().GetKind() != ui::Kind::Label) return r;
+    if (Model().GetKind() != ui::Kind::Label || FixedWidth()) return r;
     QSize hint = label_->sizeHint();
     r.setSize(Model().Caption().empty() ? QSize(0, hint.height()) : hint);
     return r;

@@ -146,6 +146,9 @@ class TControl : public TComponent {
 class TLabel : public TControl {
  public:
   explicit TLabel(std::string name) : TControl(std::move(name), Kind::Label) {}
+  // A label grows with its text unless the design fixes its width; a text
+  // too long for a fixed width is shortened where it is shown.
+  bool AutoSize = true;
 };
 
 class TButton : public TControl {

@@ -98,7 +98,9 @@ std::unique_ptr<TComponent> MakeComponent(const json& c, const TFont& formFont) 
 
   std::unique_ptr<TControl> ctl;
   if (kind == "TLabel") {
-    ctl = std::make_unique<TLabel>(name);
+    auto label = std::make_unique<TLabel>(name);
+    label->AutoSize = c.value("autoSize", true);
+    ctl = std::move(label);
   } else if (kind == "TButton") {
     ctl = std::make_unique<TButton>(name);
   } else if (kind == "TEdit") {

@@ -50,11 +50,20 @@ std::string Where(const TForm& form, const TControl& c) {
 std::vector<std::string> LayoutFaults(const TForm& form, const TextWidthFn& textWidth) {
   std::vector<std::string> faults;
   const int cw = form.ClientWidth(), ch = form.ClientHeight();
-  std::vector<const TControl*> inside;
+  struct Placed {
+    const TControl* c;
+    int width;  // as shown
+  };
+  std::vector<Placed> inside;
   for (auto& component : form.Components()) {
     auto* c = dynamic_cast<const TControl*>(component.get());
     if (!c || !Shown(*c)) continue;
-    const int right = c->Left() + c->Width(), bottom = c->Top() + c->Height();
+    // A label that grows with its text takes the text's width; one of a
+    // fixed width shortens what does not fit.
+    auto* label = dynamic_cast<const TLabel*>(c);
+    if (label && label->AutoSize && c->Caption().empty()) continue;
+    const int width = label && label->AutoSize ? textWidth(c->Font(), c->Caption()) : c->Width();
+    const int right = c->Left() + width, bottom = c->Top() + c->Height();
     // Wholly outside the client area: not shown in this state (the designs
     // keep controls below the window's height for a panel that opens).
     if (c->Left() >= cw || c->Top() >= ch) continue;
@@ -63,7 +72,8 @@ std::vector<std::string> LayoutFaults(const TForm& form, const TextWidthFn& text
                        std::to_string(cw) + "x" + std::to_string(ch) + ")");
       continue;
     }
-    inside.push_back(c);
+    inside.push_back({c, width});
+    if (label) continue;
     // The texts it shows: its caption, and a combo box's items.
     std::vector<std::string> texts{c->Caption()};
     if (auto* combo = dynamic_cast<const TComboBox*>(c))
@@ -80,10 +90,11 @@ std::vector<std::string> LayoutFaults(const TForm& form, const TextWidthFn& text
   // Neighbours that overlap; a picture may carry what is drawn over it.
   for (size_t i = 0; i < inside.size(); ++i)
     for (size_t j = i + 1; j < inside.size(); ++j) {
-      const TControl &a = *inside[i], &b = *inside[j];
+      const TControl &a = *inside[i].c, &b = *inside[j].c;
+      const int aw = inside[i].width, bw = inside[j].width;
       if (a.GetKind() == Kind::Image || b.GetKind() == Kind::Image) continue;
-      if (a.Left() < b.Left() + b.Width() && b.Left() < a.Left() + a.Width() &&
-          a.Top() < b.Top() + b.Height() && b.Top() < a.Top() + a.Height())
+      if (a.Left() < b.Left() + bw && b.Left() < a.Left() + aw && a.Top() < b.Top() + b.Height() &&
+          b.Top() < a.Top() + a.Height())
         faults.push_back(Where(form, a) + " overlaps " + Where(form, b));
     }
   return faults;

@@ -386,6 +386,34 @@ TEST(ModelChanges, ReachTheirWidgets) {
   }
 }
 
+// A label grows with its text; one whose design fixes its width shows what
+// fits with an ellipsis and the whole text as its tip.
+TEST(ModelChanges, ALabelOfFixedWidthShortensALongText) {
+  TestWindow t;
+  auto* grows = t.Widget<QLabel>("Label1");
+  const std::string line = "2016/01/02 09:05:30.870,  1, -2,  9, 23.0";
+  t.Model<ui::TLabel>("Label1")->SetCaption(line);
+  EXPECT_EQ(grows->text(), Q(line));
+  EXPECT_GT(grows->width(), 40);
+
+  ui::TForm form("Fixed", ui::TForm::DesignText{R"({
+    "name": "Fixed", "caption": "x", "left": 0, "top": 0, "width": 300, "height": 100,
+    "borderStyle": "single", "font": {"name": "ＭＳ Ｐゴシック", "height": 12},
+    "controls": [{"name": "Label24", "kind": "TLabel", "caption": "", "left": 8, "top": 8,
+                  "width": 120, "height": 13, "autoSize": false}]})"});
+  FormWindow window(form);
+  auto* fixed = qobject_cast<QLabel*>(window.ControlWidget("Label24"));
+  ASSERT_NE(fixed, nullptr);
+  form.Find<ui::TLabel>("Label24")->SetCaption(line);
+  EXPECT_EQ(fixed->width(), 120);
+  EXPECT_TRUE(fixed->text().endsWith(QChar(0x2026))) << fixed->text().toStdString();
+  EXPECT_LE(fixed->fontMetrics().horizontalAdvance(fixed->text()), 120);
+  EXPECT_EQ(fixed->toolTip(), Q(line));
+  form.Find<ui::TLabel>("Label24")->SetCaption("short");
+  EXPECT_EQ(fixed->text(), "short");
+  EXPECT_EQ(fixed->toolTip(), "");
+}
+
 TEST(ModelChanges, DocumentLinesAreShownConvertedFromCp932) {
   TestWindow t;
   auto* memo = t.Model<ui::TMemo>("Memo1");
