@@ -152,7 +152,8 @@ void TForm1::Button12Click() {
     RecordLines[k] = line;
   }
   viewer::Form2->Close();
-  viewer::Form2->SetBounds(viewer::Form2->Left(), viewer::Form2->Top(), 800, 550);
+  viewer::Form2->SetBounds(viewer::Form2->Left(), viewer::Form2->Top(), viewer::kGraphWindowWidth,
+                           viewer::kGraphWindowHeight);
   viewer::Form2->Show();
 }
 

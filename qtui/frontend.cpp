@@ -147,8 +147,12 @@ void Frontend::StartScreenshots(ui::TApplication& app, const QString& dir) {
 }
 
 QImage WithTitleBar(const QImage& client, const QString& caption) {
+  // Drawn in the window's logical pixels, at the picture's own density, so
+  // that a window taken at a scale of 2 fills its picture.
   const int bar = 24;
-  QImage out(client.width(), client.height() + bar, QImage::Format_RGB32);
+  const qreal density = client.devicePixelRatio();
+  QImage out(client.width(), client.height() + qRound(bar * density), QImage::Format_RGB32);
+  out.setDevicePixelRatio(density);
   out.fill(QColor(0, 84, 153));
   QPainter p(&out);
   QFont font = QApplication::font();
@@ -156,8 +160,9 @@ QImage WithTitleBar(const QImage& client, const QString& caption) {
   font.setBold(true);
   p.setFont(font);
   p.setPen(Qt::white);
-  p.drawText(QRect(8, 0, out.width() - 16, bar), Qt::AlignVCenter | Qt::AlignLeft, caption);
-  p.drawImage(0, bar, client);
+  const int logicalWidth = qRound(client.width() / density);
+  p.drawText(QRect(8, 0, logicalWidth - 16, bar), Qt::AlignVCenter | Qt::AlignLeft, caption);
+  p.drawImage(QPointF(0, bar), client);
   return out;
 }
 

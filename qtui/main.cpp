@@ -1,11 +1,15 @@
 // dorv-updater: the DORV logger's maintenance utility with its windows.
+#include <unistd.h>
+
 #include <QApplication>
+#include <QScreen>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "dorv_version.h"
 #include "qtui/frontend.h"
+#include "qtui/screen_fit.h"
 
 namespace {
 
@@ -50,6 +54,23 @@ int main(int argc, char** argv) {
   int qtArgc = 1;
   char* qtArgv[] = {argv[0], nullptr};
   QApplication application(qtArgc, qtArgv);
+  // Windows that would not fit the screen at this scale: the program starts
+  // again, once, at the largest scale at which they do.
+  if (!std::getenv("DORV_SCALE_FITTED")) {
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+      const double current = qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
+                                 ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
+                                 : 1.0;
+      const double fit =
+          dorv::qtui::FittingScale(current > 0 ? current : 1.0, screen->availableGeometry().size(),
+                                   dorv::qtui::NeededScreenSize());
+      if (fit < current || (current <= 0 && fit < 1.0)) {
+        setenv("QT_SCALE_FACTOR", QByteArray::number(fit).constData(), 1);
+        setenv("DORV_SCALE_FITTED", "1", 1);
+        execv("/proc/self/exe", argv);  // if that fails, the windows stay as they are
+      }
+    }
+  }
   dorv::qtui::Frontend frontend;
   return dorv::app::RunProgram(frontend.Hooks());
 }

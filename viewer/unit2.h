@@ -14,6 +14,10 @@
 
 namespace dorv::viewer {
 
+// The graph window's size when the main window's graph button opens it.
+inline constexpr int kGraphWindowWidth = 800;
+inline constexpr int kGraphWindowHeight = 550;
+
 class TForm2 : public ui::TForm {
  public:
   TForm2();

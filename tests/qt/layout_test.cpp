@@ -8,6 +8,7 @@
 
 #include "common/forms_fixture.h"
 #include "qtui/canvas_qt.h"
+#include "qtui/screen_fit.h"
 #include "serial/port_chooser.h"
 #include "ui/layout_check.h"
 
@@ -54,6 +55,27 @@ TEST_F(Layout, EveryFormInEveryStateShowsItsControlsWhole) {
   }
   serial::TComSelectForm chooser;
   for (auto& fault : ui::LayoutFaults(chooser, TextWidth)) ADD_FAILURE() << fault;
+}
+
+// At a scale where the windows do not fit the screen, the program runs at the
+// largest smaller scale (in twentieths) at which they do.
+TEST(ScreenFit, TheScaleShrinksOnlyAsFarAsTheWindowsNeed) {
+  struct Case {
+    double current;
+    QSize available, needed;
+    double fit;
+  } cases[] = {
+      {1.0, {1280, 1000}, {848, 611}, 1.0},  // fits
+      {2.0, {960, 540}, {848, 611}, 1.75},   // 1920x1080 at 2
+      {1.0, {800, 570}, {848, 611}, 0.9},    // a small screen
+      {1.5, {1280, 693}, {848, 611}, 1.5},   // fits exactly enough
+      {2.0, {0, 0}, {848, 611}, 2.0},        // no screen known: as it is
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.fit);
+    EXPECT_DOUBLE_EQ(qtui::FittingScale(c.current, c.available, c.needed), c.fit);
+  }
+  EXPECT_EQ(qtui::NeededScreenSize(), QSize(848, 611));
 }
 
 }  // namespace
