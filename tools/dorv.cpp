@@ -2,6 +2,7 @@
 // port search and runs the window's own forms headless in this process for
 // every exchange, so that what it reads and saves is what the window would.
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -253,6 +254,9 @@ int DownloadAll(const std::string& dir) {
   for (auto& d : FoundPorts())
     if (Kind(d) == "logger") loggers.push_back(d);
   if (loggers.empty()) return Failure("no logger found");
+  struct stat st {};
+  if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    return Failure(dir + ": not a folder (download --all saves one file per logger into it)");
   char stamp[32];
   std::time_t now = std::time(nullptr);
   std::tm tm{};

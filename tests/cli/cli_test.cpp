@@ -108,11 +108,17 @@ TEST_F(Cli, ListAndInfo) {
   for (auto key : {"model", "unit", "interval", "sampling", "threshold", "mode", "reserved_start"})
     EXPECT_TRUE(info.contains(key)) << key;
 
+  // The generic converter when named: the window's FTDI check box is ticked.
+  r = Dorv({"info", "--port", "COM8"});
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("port: COM8\nde"), std::string::npos) << r.out;
+
   // A second logger: choosing one is the user's.
   auto second = StartLogger(9);
   RunTable(*this, {
                       {{"info"}, 2, "", "more than one logger found"},
                       {{"download", "-o", dir.path + "/x.csv"}, 2, "", "COM9"},
+                      {{"download", "--all", "-o", dir.path + "/none"}, 1, "", "not a folder"},
                   });
 }
 
