@@ -1,6 +1,8 @@
 // dorv: the command line of the utility. It finds loggers with the window's
 // port search and runs the window's own forms headless in this process for
 // every exchange, so that what it reads and saves is what the window would.
+#include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,11 +11,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <functional>
 #include <iostream>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -212,6 +217,54 @@ int Info(const std::string& wanted, bool json) {
   });
 }
 
+// "COM7  1200/2000 records  410 rec/s  2 s left": a download under way.
+std::string ProgressText(const std::string& port, int records, int total, double seconds) {
+  char text[160];
+  double rate = seconds > 0.2 ? records / seconds : 0;
+  if (rate > 0 && total > records)
+    std::snprintf(text, sizeof text, "%-7s %7d/%d records  %5.0f rec/s  %4.0f s left", port.c_str(),
+                  records, total, rate, (total - records) / rate);
+  else
+    std::snprintf(text, sizeof text, "%-7s %7d/%d records", port.c_str(), records, total);
+  return text;
+}
+
+// Where a download's progress goes: the --all parent's pipe (its descriptor
+// in DORV_PROGRESS_FD), else standard error when that is a terminal.
+struct Progress {
+  int fd = -1;
+  bool terminal = false;
+  bool shown = false;
+  Progress() {
+    if (const char* e = std::getenv("DORV_PROGRESS_FD"))
+      fd = std::atoi(e);
+    else
+      terminal = isatty(2) != 0;
+  }
+  void Report(const std::string& port, int records, int total, double seconds) {
+    if (fd >= 0) {
+      std::string line = port + " " + std::to_string(records) + " " + std::to_string(total) + "\n";
+      (void)!write(fd, line.data(), line.size());
+    } else if (terminal) {
+      std::cerr << "\r" << ProgressText(port, records, total, seconds) << "\x1b[K" << std::flush;
+      shown = true;
+    }
+  }
+  void Clear() {
+    if (shown) std::cerr << "\r\x1b[K" << std::flush;
+    shown = false;
+  }
+  // The line of a finished file: to the parent, which shows it in its place.
+  void Done(const std::string& line) {
+    if (fd >= 0) {
+      std::string text = "= " + line + "\n";
+      (void)!write(fd, text.data(), text.size());
+    } else {
+      std::cout << line << "\n";
+    }
+  }
+};
+
 int DownloadOne(const std::string& wanted, std::string out) {
   SerialDeviceInfo port;
   int code = 0;
@@ -225,8 +278,23 @@ int DownloadOne(const std::string& wanted, std::string out) {
     // anew.
     const int announced = f.DataCount;
     f.Button30->UserClick();
-    if (!app.Loop().RunUntil([&] { return f.Downloading == 0; }, kDownloadLimit))
-      return Failure(port.portName + ": the download did not end");
+    Progress progress;
+    const auto start = std::chrono::steady_clock::now();
+    auto shown = start;
+    bool ended = app.Loop().RunUntil(
+        [&] {
+          if (f.Downloading == 0) return true;
+          auto now = std::chrono::steady_clock::now();
+          if (now - shown >= 250ms) {
+            shown = now;
+            progress.Report(port.portName, f.DataCount, announced,
+                            std::chrono::duration<double>(now - start).count());
+          }
+          return false;
+        },
+        kDownloadLimit);
+    progress.Clear();
+    if (!ended) return Failure(port.portName + ": the download did not end");
     // What the logger announced must have arrived; a download the reply
     // watchdog or a lost line ended is a failure, not a shorter file.
     bool complete = f.RecordCount >= announced;
@@ -242,7 +310,7 @@ int DownloadOne(const std::string& wanted, std::string out) {
     } catch (const std::exception& e) {
       return Failure(out + ": " + e.what());
     }
-    std::cout << port.portName << "\t" << out << "\t" << f.RecordCount << " records\n";
+    progress.Done(port.portName + "\t" + out + "\t" + std::to_string(f.RecordCount) + " records");
     return 0;
   });
 }
@@ -270,6 +338,22 @@ int DownloadAll(const std::string& dir) {
   if (n > 0) self.assign(buf, static_cast<size_t>(n));
   std::map<pid_t, std::string> children;
   int failed = 0;
+  // On a terminal the children report their progress through a pipe and
+  // this process draws one line per logger; otherwise each child prints its
+  // finished file's line itself.
+  const bool terminal = isatty(1) != 0;
+  int pipeFds[2] = {-1, -1};
+  if (terminal && pipe2(pipeFds, O_CLOEXEC) != 0) pipeFds[0] = pipeFds[1] = -1;
+  std::vector<std::string> envStore;
+  for (char** e = environ; *e; ++e)
+    if (std::strncmp(*e, "DORV_PROGRESS_FD=", 17) != 0) envStore.push_back(*e);
+  if (pipeFds[1] >= 0) envStore.push_back("DORV_PROGRESS_FD=3");
+  std::vector<char*> envp;
+  for (auto& e : envStore) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (pipeFds[1] >= 0) posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 3);
   for (auto& d : loggers) {
     std::string serial = dorv::platform::UsbSerialNumber(d.identity);
     // Two loggers with one serial number (simulated ones) keep files apart
@@ -282,26 +366,87 @@ int DownloadAll(const std::string& dir) {
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
-    if (posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+    if (posix_spawn(&pid, self.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) {
       std::cerr << "dorv: " << d.portName << ": cannot start a download\n";
       ++failed;
       continue;
     }
     children[pid] = d.portName;
   }
+  posix_spawn_file_actions_destroy(&actions);
+  if (pipeFds[1] >= 0) close(pipeFds[1]);
   std::cout.flush();
+
+  // The display: a line per logger, redrawn in place.
+  std::vector<std::string> order;
+  for (auto& [pid, port] : children) order.push_back(port);
+  std::sort(order.begin(), order.end());
+  std::map<std::string, std::string> lines;
+  std::map<std::string, std::chrono::steady_clock::time_point> started;
+  for (auto& port : order) {
+    lines[port] = port + "  connecting";
+    started[port] = std::chrono::steady_clock::now();
+  }
+  bool drawn = false;
+  auto draw = [&] {
+    if (pipeFds[0] < 0) return;
+    if (drawn) std::cout << "\x1b[" << order.size() << "A";
+    for (auto& port : order) std::cout << "\r" << lines[port] << "\x1b[K\n";
+    std::cout.flush();
+    drawn = true;
+  };
+  std::string pending;
+  // Takes in what the children reported; false when nothing came.
+  auto readProgress = [&](int timeoutMs) {
+    if (pipeFds[0] < 0) return false;
+    pollfd p{pipeFds[0], POLLIN, 0};
+    if (poll(&p, 1, timeoutMs) <= 0) return false;
+    char buf[4096];
+    ssize_t n = read(pipeFds[0], buf, sizeof buf);
+    if (n <= 0) return false;
+    pending.append(buf, static_cast<size_t>(n));
+    for (size_t nl; (nl = pending.find('\n')) != std::string::npos; pending.erase(0, nl + 1)) {
+      std::string line = pending.substr(0, nl);
+      if (line.rfind("= ", 0) == 0) {
+        std::string done = line.substr(2);
+        lines[done.substr(0, done.find('\t'))] = done;
+        continue;
+      }
+      std::istringstream in(line);
+      std::string port;
+      int records = 0, total = 0;
+      if (!(in >> port >> records >> total) || !lines.count(port)) continue;
+      double seconds =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - started[port]).count();
+      lines[port] = ProgressText(port, records, total, seconds);
+    }
+    draw();
+    return true;
+  };
+  draw();
+  std::vector<std::string> failures;
   while (!children.empty()) {
     int status = 0;
-    pid_t pid = waitpid(-1, &status, 0);
+    pid_t pid = waitpid(-1, &status, pipeFds[0] >= 0 ? WNOHANG : 0);
     if (pid < 0) break;
+    if (pid == 0) {
+      readProgress(200);
+      continue;
+    }
     auto it = children.find(pid);
     if (it == children.end()) continue;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-      std::cerr << "dorv: " << it->second << ": failed\n";
+      failures.push_back(it->second);
+      lines[it->second] = it->second + "  failed";
       ++failed;
     }
     children.erase(it);
   }
+  while (readProgress(0)) {
+  }
+  draw();
+  if (pipeFds[0] >= 0) close(pipeFds[0]);
+  for (auto& port : failures) std::cerr << "dorv: " << port << ": failed\n";
   return failed > 0 ? 1 : 0;
 }
 

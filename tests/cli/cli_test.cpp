@@ -211,5 +211,25 @@ TEST_F(Cli, DownloadAllGoesOnPastAFailedLogger) {
   EXPECT_TRUE(FileBytes(files[1]) == FileBytes(window));
 }
 
+// On a terminal --all draws one line per logger, redrawn in place, and ends
+// with each file's line there.
+TEST_F(Cli, DownloadAllOnATerminalShowsEachLogger) {
+  auto a = StartLogger(11, {"--records", "3000", "--pace-baud", "115200"});
+  auto b = StartLogger(12, {"--records", "300"});
+  std::string out = dir.path + "/out";
+  ASSERT_EQ(mkdir(out.c_str(), 0700), 0);
+  // script(1) gives the program a terminal of its own.
+  auto r = RunProcess(
+      {"/usr/bin/script", "-qec", BinDir() + "/dorv download --all -o " + out, "/dev/null"}, "",
+      Env());
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("COM11      "), std::string::npos) << r.out;  // under way
+  EXPECT_NE(r.out.find("/3000 records  "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(" s left"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\x1b[2A"), std::string::npos) << r.out;  // redrawn in place
+  EXPECT_NE(r.out.find("-COM11.csv\t3000 records"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("-COM12.csv\t300 records"), std::string::npos) << r.out;
+}
+
 }  // namespace
 }  // namespace dorv::testing
