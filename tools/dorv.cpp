@@ -106,7 +106,7 @@ int List(bool json) {
                      {"identity", d.identity},
                      {"kind", Kind(d)},
                      {"simulated", d.registered}});
-    std::cout << arr.dump(2) << "\n";
+    std::cout << arr.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     return 0;
   }
   for (auto& d : ports)
@@ -165,7 +165,7 @@ int WithConnectedForms(const SerialDeviceInfo& port,
         [&] {
           // A port that cannot be opened (in use, no permission) is said at
           // once; the window would only try again at every tick.
-          return !modals.Messages().empty() ||
+          return (!modals.Messages().empty() && form.LoggerReady != 1) ||
                  (form.LoggerReady == 1 && form.Timer1->Interval() == 1000 &&
                   form.SerialPort1->PortPhase() == dorv::serial::TPortPhase::ppClosed);
         },
@@ -175,6 +175,8 @@ int WithConnectedForms(const SerialDeviceInfo& port,
       for (auto& m : modals.Messages()) why += "\n  " + m;
       return Failure(why);
     }
+    // What the window said while connecting (a count it doubts) is passed on.
+    for (auto& m : modals.Messages()) std::cerr << "dorv: " << port.portName << ": " << m << "\n";
     modals.Clear();
     return work(form);
   };
@@ -209,7 +211,7 @@ int Info(const std::string& wanted, bool json) {
     if (json) {
       nlohmann::ordered_json obj = nlohmann::ordered_json::object();
       for (auto& [k, v] : fields) obj[k] = v;
-      std::cout << obj.dump(2) << "\n";
+      std::cout << obj.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     } else {
       for (auto& [k, v] : fields) std::cout << k << ": " << v << "\n";
     }

@@ -164,6 +164,15 @@ TEST_F(Cli, BesideTheWindowButNotOnItsPort) {
   EXPECT_EQ(FileBytes(dir.path + "/x.csv"), "");
 }
 
+// What the window says while connecting is passed on; the command goes on.
+TEST_F(Cli, ConnectWarningGoesToStandardError) {
+  auto logger = StartLogger(7, {"--records", "25", "--fault", "negative-count"});
+  auto r = Dorv({"info"});
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_NE(r.err.find("dorv: COM7: データ数不具合"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("records: -25\n"), std::string::npos) << r.out;
+}
+
 TEST_F(Cli, DownloadIsTheWindowsSave) {
   auto logger = StartLogger(7, {"--records", "1500", "--seed", "42"});
   std::string window = dir.path + "/window.csv", cli = dir.path + "/cli.csv";
