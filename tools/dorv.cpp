@@ -178,7 +178,13 @@ int WithConnectedForms(const SerialDeviceInfo& port,
     // What the window said while connecting (a count it doubts) is passed on.
     for (auto& m : modals.Messages()) std::cerr << "dorv: " << port.portName << ": " << m << "\n";
     modals.Clear();
-    return work(form);
+    // What a handler raises is a failure of the command (the program's own
+    // exception display would end it with status 0).
+    try {
+      return work(form);
+    } catch (const std::exception& e) {
+      return Failure(port.portName + ": " + e.what());
+    }
   };
   return dorv::app::RunProgram(hooks);
 }
