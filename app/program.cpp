@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "app/unit1.h"
 #include "platform/instance_lock.h"
@@ -26,10 +27,11 @@ void CreateForms(ui::TApplication& application) {
 int RunProgram(const ProgramHooks& hooks) {
   // Only one copy runs: a second start ends at once and shows nothing. A
   // runtime directory that cannot hold the lock is said, not taken for one.
-  platform::InstanceLock instanceMutex("orewadorvda");
-  if (!instanceMutex.Acquired()) {
-    if (!instanceMutex.Error().empty())
-      std::fprintf(stderr, "dorv: %s\n", instanceMutex.Error().c_str());
+  std::optional<platform::InstanceLock> instanceMutex;
+  if (hooks.singleInstance) instanceMutex.emplace("orewadorvda");
+  if (instanceMutex && !instanceMutex->Acquired()) {
+    if (!instanceMutex->Error().empty())
+      std::fprintf(stderr, "dorv: %s\n", instanceMutex->Error().c_str());
     else
       std::fprintf(stderr, "dorv: another copy of the utility is running (it holds %s); ends\n",
                    platform::RuntimePath("orewadorvda").c_str());

@@ -17,6 +17,10 @@ struct ProgramHooks {
   std::function<void(ui::TApplication&)> prepare;
   // The main loop, after the main window is shown.
   std::function<int(ui::TApplication&)> run;
+  // Whether the program takes the single-instance guard. The command line,
+  // which serves one given port beside the window (the port's own lock keeps
+  // the two apart), runs without it.
+  bool singleInstance = true;
 };
 
 int RunProgram(const ProgramHooks& hooks);

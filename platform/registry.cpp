@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <mutex>
@@ -71,13 +73,43 @@ void FillRegistry(MemoryRegistry& reg, const std::vector<SerialDeviceInfo>& devi
     if (d.identity.empty()) continue;
     reg.SetKey(DeviceKeyPath(d.identity), {{"PortName", d.portName}});
     // Any DORV logger answers the logger's own key (the first one found).
-    std::string serial = d.identity.size() > 18 ? d.identity.substr(18) : std::string();
-    if (!loggerSeen && d.identity.rfind("VID_0403+PID_6001+", 0) == 0 &&
-        serial.rfind("DORV", 0) == 0) {
+    if (!loggerSeen && SerialDeviceKind(d.identity) == "logger") {
       reg.SetKey(DeviceKeyPath(kLoggerIdentity), {{"PortName", d.portName}});
       loggerSeen = true;
     }
   }
+}
+
+std::string SerialDeviceKind(const std::string& identity) {
+  if (identity == kGenericFtdiIdentity) return "converter";
+  std::string serial = identity.size() > 18 ? identity.substr(18) : std::string();
+  if (identity.rfind("VID_0403+PID_6001+", 0) == 0 && serial.rfind("DORV", 0) == 0) return "logger";
+  return "other";
+}
+
+std::string UsbSerialNumber(const std::string& identity) {
+  // "VID_0403+PID_6001+" is 18 characters; the port letter ends the rest.
+  if (identity.size() < 20 || identity.rfind("VID_", 0) != 0 || identity[8] != '+' ||
+      identity[17] != '+')
+    return {};
+  return identity.substr(18, identity.size() - 19);
+}
+
+bool SerialDeviceMatches(const SerialDeviceInfo& device, const std::string& port) {
+  if (port.empty()) return true;
+  if (port.size() > 3 && strncasecmp(port.c_str(), "COM", 3) == 0 &&
+      port.find_first_not_of("0123456789", 3) == std::string::npos) {
+    long n = std::strtol(port.c_str() + 3, nullptr, 10);
+    return n > 0 && n == std::atol(device.portName.c_str() + 3);
+  }
+  if (device.device == port) return true;
+  // The same device under another path (a udev link such as /dev/serial/by-id/...).
+  char* a = realpath(port.c_str(), nullptr);
+  char* b = realpath(device.device.c_str(), nullptr);
+  bool same = a && b && std::strcmp(a, b) == 0;
+  std::free(a);
+  std::free(b);
+  return same;
 }
 
 namespace {

@@ -74,6 +74,26 @@ struct SerialDeviceInfo {
 // COM numbers derived from their serial numbers (see the README).
 std::vector<SerialDeviceInfo> ListSerialDevices();
 
+// Restricts ListSerialDevices(), and so the port search of everything built
+// on it, to one port for the rest of the process: a "COM<n>" name (any case)
+// or a device path (a link to the device counts as its path). Empty lifts the
+// restriction. A program that serves one given port (the command line) sets
+// it before the search starts.
+void RestrictSerialDevices(const std::string& port);
+
+// Whether a device is the port given to RestrictSerialDevices.
+bool SerialDeviceMatches(const SerialDeviceInfo& device, const std::string& port);
+
+// What a port is by its USB identity: "logger" (vendor 0403, product 6001, a
+// serial number beginning "DORV"), "converter" (the generic FTDI identity the
+// FTDI check box accepts) or "other".
+std::string SerialDeviceKind(const std::string& identity);
+
+// The USB serial number of an identity in the FTDI enumeration form (the
+// part after "VID_xxxx+PID_xxxx+" without the port letter); empty when the
+// identity has no such form.
+std::string UsbSerialNumber(const std::string& identity);
+
 // The registry of this system, built from ListSerialDevices() at every
 // opening of the serial-port map or of the registered ports' key (so each
 // port search, and each question about a port, sees the ports of that
