@@ -35,6 +35,11 @@ uint32_t Wrap(uint32_t i) {
 }
 
 // Events of the communications thread's wait.
+// Received bytes within kStreamGap of the last event are a stream, gathered
+// for kStreamGather before the pass (about 23 characters at 115200 baud).
+constexpr auto kStreamGap = std::chrono::milliseconds(5);
+constexpr auto kStreamGather = std::chrono::milliseconds(2);
+constexpr uint32_t kStreamPiece = 256;
 constexpr uint32_t kComEventMask = platform::EV_RXCHAR | platform::EV_CTS | platform::EV_DSR |
                                    platform::EV_RLSD | platform::EV_BREAK | platform::EV_ERR |
                                    platform::EV_RING;
@@ -338,6 +343,8 @@ void TBaseDispatcher::ThreadGone(std::atomic<bool>& alive, bool dispThread) {
 
 void TBaseDispatcher::ComThreadMain() {
   signals_.Set(kAck);
+  auto lastEvent = std::chrono::steady_clock::time_point{};
+  uint32_t lastQueued = queuedBlocks_;
   for (;;) {
     bool ringFull;
     {
@@ -352,6 +359,18 @@ void TBaseDispatcher::ComThreadMain() {
     WaitResult r = WaitComEvent(mask, events, ringFull ? 50 : -1);
     if (r == WaitResult::Failed || stopThreads_) break;
     if (r != WaitResult::Event) continue;
+    // Received bytes that follow the last event closely, with nothing sent
+    // since, are a slow stream (a paced download): gathered for a moment,
+    // one pass then moves many bytes instead of one or two. The first bytes
+    // after a pause, an answer to output (a reply, an echo) and a stream that
+    // already comes in large pieces are passed on at once.
+    auto now = std::chrono::steady_clock::now();
+    uint32_t queued = queuedBlocks_;
+    if (events == platform::EV_RXCHAR && queued == lastQueued && now - lastEvent < kStreamGap &&
+        lastPassBytes_ < kStreamPiece)
+      std::this_thread::sleep_for(kStreamGather);
+    lastEvent = now;
+    lastQueued = queued;
     if (events & platform::EV_RING) ringSeen_ = true;
     eventMask_ |= events;
     signals_.Set(kRxEvent);
@@ -531,6 +550,7 @@ uint32_t TBaseDispatcher::UnreadLocked() const {
 
 void TBaseDispatcher::ExtractData() {
   std::lock_guard<std::recursive_mutex> lock(inputLock_);
+  lastPassBytes_ = 0;
   if (inFull_ || !dispatchBuffer_) return;
   RefreshStatus();
   // The driver's count tells "nothing yet" from a hang-up, which a terminal
@@ -549,6 +569,7 @@ void TBaseDispatcher::ExtractData() {
     AddTrace('R', dispatchBuffer_.get() + inTail_, static_cast<uint32_t>(got));
     inTail_ = Wrap(inTail_ + static_cast<uint32_t>(got));
     inTotal_ += static_cast<uint64_t>(got);
+    lastPassBytes_ += static_cast<uint32_t>(got);
     inFull_ = inTail_ == inHead_;
   };
   long got = ReadCom(dispatchBuffer_.get() + inTail_, chunk);
@@ -655,6 +676,7 @@ int32_t TBaseDispatcher::PutBlock(const char* data, uint32_t n) {
     outHead_ = (outHead_ + n) % outSize_;
     if (n == room) outFull_ = true;
   }
+  ++queuedBlocks_;
   signals_.Set(kTxData);
   std::lock_guard<std::recursive_mutex> lock(dispatchLock_);
   lineErrors_ = errors & 0x1F;

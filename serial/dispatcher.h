@@ -377,6 +377,8 @@ class TBaseDispatcher {
   // Threads.
   std::atomic<uint32_t> eventMask_{0};
   std::atomic<bool> ringSeen_{false};
+  std::atomic<uint32_t> queuedBlocks_{0};   // blocks queued for output so far
+  std::atomic<uint32_t> lastPassBytes_{0};  // bytes the last pass moved
   std::atomic<bool> deliveringEvent_{false};
   std::atomic<bool> closeWhenIdle_{false};
   std::atomic<bool> threadsRunning_{false};
