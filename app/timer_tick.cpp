@@ -49,21 +49,24 @@ void TForm1::Timer1Timer() {
   bool anyVcp = false;
   std::vector<std::string> names;
   if (Registry->OpenKeyReadOnly(platform::kSerialCommKey)) names = Registry->GetValueNames();
-  ListBox1->SetItems(names);
+  // The lists are touched only when what was found changed.
+  if (ListBox1->Items() != names) ListBox1->SetItems(names);
   for (auto& n : names)
     if (n.find("VCP") != std::string::npos) anyVcp = true;
   bool found = false;
   if (anyVcp && !names.empty()) {
     // 7. Candidates: the port names of the "VCP" devices.
     SetCaption("Serching D-ORV" + TitleSuffix);
-    ListBox2->ClearItems();
+    std::vector<std::string> ports;
     for (auto& n : names) {
       if (n.find("VCP") == std::string::npos) continue;
       Edit4->SetText(Registry->ReadString(n));
-      ListBox2->AddItem(Edit4->Text());
+      ports.push_back(Edit4->Text());
     }
     Registry->CloseKey();
-    UpDown1->SetMax(static_cast<int>(ListBox2->Items().size()) - 1);
+    if (ListBox2->Items() != ports) ListBox2->SetItems(std::move(ports));
+    int last = static_cast<int>(ListBox2->Items().size()) - 1;
+    if (UpDown1->Max() != last) UpDown1->SetMax(last);
     // 8. The logger's own device key.
     auto tryKey = [&](const char* identity, const char* word) {
       if (!Registry->OpenKeyReadOnly(platform::DeviceKeyPath(identity))) return;

@@ -136,8 +136,9 @@ class CommDevice {
   // Control lines and break; lines a device cannot drive are ignored.
   virtual int Escape(int function) = 0;
   virtual int ModemStatus(uint32_t& status) = 0;
-  // Line error bits since the last call (0x1F mask), and the queue counts.
-  virtual uint32_t ClearError(TComStat& stat) = 0;
+  // Line error bits since the last call (0x1F mask), and the queue counts;
+  // the transmit count only when asked for.
+  virtual uint32_t ClearError(TComStat& stat, bool outCount = true) = 0;
   // Discards queued data (PURGE_* flags); aborting a write ends CancelWrite.
   virtual int Purge(uint32_t flags) = 0;
 

@@ -332,14 +332,15 @@ class PosixCommDevice : public CommDevice {
     return 0;
   }
 
-  uint32_t ClearError(TComStat& stat) override {
+  uint32_t ClearError(TComStat& stat, bool outCount = true) override {
     Guard g(this);
     stat = {};
     if (!g.ok) return 0;
     int n = 0;
     if (ioctl(fd_, FIONREAD, &n) == 0 && n > 0) stat.cbInQue = static_cast<uint32_t>(n);
     n = 0;
-    if (ioctl(fd_, TIOCOUTQ, &n) == 0 && n > 0) stat.cbOutQue = static_cast<uint32_t>(n);
+    if (outCount && ioctl(fd_, TIOCOUTQ, &n) == 0 && n > 0)
+      stat.cbOutQue = static_cast<uint32_t>(n);
     return LineErrors();
   }
 

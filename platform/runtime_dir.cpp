@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
 
 namespace dorv::platform {
@@ -59,8 +60,22 @@ void CheckPrivateDir(const std::string& path) {
 std::string RuntimeDir() {
   std::string dir = ChooseDir();
   while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  // Made once: later calls for the same directory only check it again (one
+  // lstat), and make it anew only when it has gone.
+  static std::mutex mutex;
+  static std::string made;
+  std::lock_guard<std::mutex> lock(mutex);
+  if (dir == made) {
+    try {
+      CheckPrivateDir(dir);
+      return dir;
+    } catch (const std::runtime_error&) {
+      made.clear();
+    }
+  }
   MakeDirs(dir);
   CheckPrivateDir(dir);
+  made = dir;
   return dir;
 }
 

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -359,15 +360,209 @@ class ComboBoxView : public ControlView {
 
 // ---- Memo and list box
 
+// A memo's editor. A short document lives in the editor's own text document
+// (selection by character, as usual); a long one (a download, the graph's
+// data) is painted straight from the form's lines instead: nothing is copied,
+// only the lines on screen are converted and drawn, so the memory and the time
+// to show it do not grow with the document. Whole lines are selected then
+// (mouse, Shift with the arrow keys, Ctrl+A) and copied with Ctrl+C.
+class MemoEditor : public QPlainTextEdit {
+ public:
+  MemoEditor(const ui::TMemo& model, QWidget* parent) : QPlainTextEdit(parent), model_(model) {
+    // The editor resets the bars to its (empty) document now and then; a
+    // painted document puts its own ranges back at once.
+    for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()})
+      QObject::connect(bar, &QScrollBar::rangeChanged, this, [this] {
+        if (painted_ && !settingBars_) UpdateBars();
+      });
+  }
+
+  bool Painted() const { return painted_; }
+
+  // Paints the model's lines; toEnd shows the last line, top the first.
+  void ShowPainted(size_t widestFrom, bool toEnd, bool top) {
+    if (!painted_) {
+      painted_ = true;
+      clear();
+    }
+    const auto& lines = model_.Lines();
+    if (widestFrom == 0) widestBytes_ = 0;
+    for (size_t i = widestFrom; i < lines.size(); ++i)
+      widestBytes_ = std::max(widestBytes_, lines[i].size());
+    anchor_ = std::min(anchor_, static_cast<int>(lines.size()) - 1);
+    current_ = std::min(current_, static_cast<int>(lines.size()) - 1);
+    UpdateBars();
+    if (toEnd) verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    if (top) verticalScrollBar()->setValue(0);
+    viewport()->update();
+  }
+  // Back to the editor's own document (the caller fills it).
+  void ShowDocument() {
+    painted_ = false;
+    anchor_ = current_ = -1;
+  }
+
+ protected:
+  void paintEvent(QPaintEvent* e) override {
+    if (!painted_) return QPlainTextEdit::paintEvent(e);
+    QPainter p(viewport());
+    p.fillRect(e->rect(), palette().base());
+    const QFontMetrics fm(font());
+    const auto& lines = model_.Lines();
+    const int h = RowHeight();
+    const int first = verticalScrollBar()->value();
+    const int x = kMargin - horizontalScrollBar()->value();
+    const auto [from, to] = Selection();
+    for (int r = 0; r * h < viewport()->height(); ++r) {
+      int i = first + r;
+      if (i >= static_cast<int>(lines.size())) break;
+      int y = kMargin + r * h;
+      bool selected = i >= from && i <= to;
+      if (selected) p.fillRect(QRect(0, y, viewport()->width(), h), palette().highlight());
+      p.setPen(selected ? palette().highlightedText().color() : palette().text().color());
+      p.drawText(x, y + fm.ascent(), Q(ui::Cp932ToUtf8(lines[i])));
+    }
+  }
+  void resizeEvent(QResizeEvent* e) override {
+    QPlainTextEdit::resizeEvent(e);
+    if (painted_) UpdateBars();
+  }
+  void scrollContentsBy(int dx, int dy) override {
+    if (!painted_) return QPlainTextEdit::scrollContentsBy(dx, dy);
+    viewport()->update();
+  }
+  void mousePressEvent(QMouseEvent* e) override {
+    if (!painted_) return QPlainTextEdit::mousePressEvent(e);
+    setFocus(Qt::MouseFocusReason);
+    if (e->button() != Qt::LeftButton) return;
+    current_ = LineAt(e->position().y());
+    if (!(e->modifiers() & Qt::ShiftModifier) || anchor_ < 0) anchor_ = current_;
+    viewport()->update();
+  }
+  void mouseMoveEvent(QMouseEvent* e) override {
+    if (!painted_) return QPlainTextEdit::mouseMoveEvent(e);
+    if (!(e->buttons() & Qt::LeftButton) || anchor_ < 0) return;
+    current_ = LineAt(e->position().y());
+    ScrollTo(current_);
+    viewport()->update();
+  }
+  void mouseReleaseEvent(QMouseEvent* e) override {
+    if (!painted_) return QPlainTextEdit::mouseReleaseEvent(e);
+  }
+  void mouseDoubleClickEvent(QMouseEvent* e) override {
+    if (!painted_) return QPlainTextEdit::mouseDoubleClickEvent(e);
+  }
+  void keyPressEvent(QKeyEvent* e) override {
+    if (!painted_) return QPlainTextEdit::keyPressEvent(e);
+    const int count = static_cast<int>(model_.Lines().size());
+    if (e->matches(QKeySequence::Copy)) {
+      CopySelection();
+      return;
+    }
+    if (e->matches(QKeySequence::SelectAll)) {
+      anchor_ = 0;
+      current_ = count - 1;
+      viewport()->update();
+      return;
+    }
+    const int page = std::max(1, viewport()->height() / RowHeight() - 1);
+    int line = current_ < 0 ? verticalScrollBar()->value() : current_;
+    switch (e->key()) {
+      case Qt::Key_Up:
+        line -= 1;
+        break;
+      case Qt::Key_Down:
+        line += 1;
+        break;
+      case Qt::Key_PageUp:
+        line -= page;
+        break;
+      case Qt::Key_PageDown:
+        line += page;
+        break;
+      case Qt::Key_Home:
+        line = 0;
+        break;
+      case Qt::Key_End:
+        line = count - 1;
+        break;
+      default:
+        return QAbstractScrollArea::keyPressEvent(e);
+    }
+    current_ = std::clamp(line, 0, std::max(0, count - 1));
+    if (!(e->modifiers() & Qt::ShiftModifier) || anchor_ < 0) anchor_ = current_;
+    ScrollTo(current_);
+    viewport()->update();
+  }
+
+ private:
+  static constexpr int kMargin = 4;
+
+  int RowHeight() const { return std::max(1, QFontMetrics(font()).lineSpacing()); }
+  int LineAt(double y) const {
+    int line = verticalScrollBar()->value() + static_cast<int>((y - kMargin) / RowHeight());
+    return std::clamp(line, 0, std::max(0, static_cast<int>(model_.Lines().size()) - 1));
+  }
+  std::pair<int, int> Selection() const {
+    if (anchor_ < 0 || current_ < 0) return {-1, -2};
+    return {std::min(anchor_, current_), std::max(anchor_, current_)};
+  }
+  void ScrollTo(int line) {
+    QScrollBar* v = verticalScrollBar();
+    int rows = std::max(1, (viewport()->height() - kMargin) / RowHeight());
+    if (line < v->value()) v->setValue(line);
+    if (line >= v->value() + rows) v->setValue(line - rows + 1);
+  }
+  void CopySelection() {
+    const auto [from, to] = Selection();
+    if (from < 0) return;
+    const auto& lines = model_.Lines();
+    QString text;
+    for (int i = from; i <= to && i < static_cast<int>(lines.size()); ++i) {
+      if (i > from) text += '\n';
+      text += Q(ui::Cp932ToUtf8(lines[i]));
+    }
+    QApplication::clipboard()->setText(text);
+  }
+  void UpdateBars() {
+    settingBars_ = true;
+    const QFontMetrics fm(font());
+    int count = static_cast<int>(model_.Lines().size());
+    int rows = std::max(1, (viewport()->height() - 2 * kMargin) / RowHeight());
+    QScrollBar* v = verticalScrollBar();
+    v->setRange(0, std::max(0, count - rows));
+    v->setPageStep(rows);
+    v->setSingleStep(1);
+    // Wide enough for the longest line (cp932: a byte is at most half a
+    // full-width character).
+    int width = static_cast<int>(widestBytes_) * fm.averageCharWidth() + 2 * kMargin;
+    QScrollBar* hb = horizontalScrollBar();
+    hb->setRange(0, std::max(0, width - viewport()->width()));
+    hb->setPageStep(viewport()->width());
+    hb->setSingleStep(fm.averageCharWidth());
+    settingBars_ = false;
+  }
+
+  const ui::TMemo& model_;
+  bool painted_ = false;
+  bool settingBars_ = false;
+  size_t widestBytes_ = 0;
+  int anchor_ = -1, current_ = -1;  // selected lines (painted document)
+};
+
 // The document's lines are cp932 bytes, converted for display only. A change
 // is shown at the next turn of Qt's loop, so that many single additions cost
 // one refresh; lines added at the end are appended and scrolled into view.
+// Up to kDocumentLines lines live in the editor's text document; beyond, the
+// editor paints the form's lines itself.
 class MemoView : public ControlView {
  public:
-  MemoView(ui::TMemo& m, QWidget* parent) : MemoView(m, new QPlainTextEdit(parent)) {}
+  MemoView(ui::TMemo& m, QWidget* parent) : MemoView(m, new MemoEditor(m, parent)) {}
 
  private:
-  MemoView(ui::TMemo& m, QPlainTextEdit* w) : ControlView(m, w), model_(m), text_(w) {
+  static constexpr size_t kDocumentLines = 1000;
+
+  MemoView(ui::TMemo& m, MemoEditor* w) : ControlView(m, w), model_(m), text_(w) {
     text_->setReadOnly(true);
     text_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     text_->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -388,26 +583,45 @@ class MemoView : public ControlView {
     if (!model_.Visible()) return;
     pending_ = false;
     const auto& lines = model_.Lines();
-    size_t same = 0;
-    if (lines.size() >= shown_.size())
-      while (same < shown_.size() && shown_[same] == lines[same]) ++same;
-    if (same == shown_.size() && !shown_.empty()) {
-      for (size_t i = same; i < lines.size(); ++i)
-        text_->appendPlainText(Q(ui::Cp932ToUtf8(lines[i])));
-      if (lines.size() > same) text_->moveCursor(QTextCursor::End);
+    const bool appended =
+        model_.Replacements() == shownReplacements_ && lines.size() >= shownCount_;
+    if (lines.size() > kDocumentLines) {
+      shown_.clear();
+      shown_.shrink_to_fit();
+      bool was = text_->Painted();
+      size_t from = was && appended ? shownCount_ : 0;
+      text_->ShowPainted(from, appended && lines.size() > shownCount_, !appended);
     } else {
-      QString all;
-      for (size_t i = 0; i < lines.size(); ++i) {
-        if (i) all += '\n';
-        all += Q(ui::Cp932ToUtf8(lines[i]));
+      if (text_->Painted()) {
+        text_->ShowDocument();
+        shown_.clear();
+        text_->setPlainText(QString());
       }
-      text_->setPlainText(all);
+      size_t same = 0;
+      if (lines.size() >= shown_.size())
+        while (same < shown_.size() && shown_[same] == lines[same]) ++same;
+      if (same == shown_.size() && !shown_.empty()) {
+        for (size_t i = same; i < lines.size(); ++i)
+          text_->appendPlainText(Q(ui::Cp932ToUtf8(lines[i])));
+        if (lines.size() > same) text_->moveCursor(QTextCursor::End);
+      } else {
+        QString all;
+        for (size_t i = 0; i < lines.size(); ++i) {
+          if (i) all += '\n';
+          all += Q(ui::Cp932ToUtf8(lines[i]));
+        }
+        text_->setPlainText(all);
+      }
+      shown_ = lines;  // at most kDocumentLines
     }
-    shown_ = lines;
+    shownCount_ = lines.size();
+    shownReplacements_ = model_.Replacements();
   }
   ui::TMemo& model_;
-  QPlainTextEdit* text_;
+  MemoEditor* text_;
   std::vector<std::string> shown_;
+  size_t shownCount_ = 0;
+  uint64_t shownReplacements_ = 0;
   bool pending_ = false;
   bool scheduled_ = false;
 };

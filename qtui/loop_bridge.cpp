@@ -1,7 +1,11 @@
 #include "qtui/loop_bridge.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <QMetaObject>
 #include <chrono>
+#include <cstdint>
 
 namespace dorv::qtui {
 
@@ -15,6 +19,15 @@ LoopBridge::LoopBridge(ui::EventLoop& loop, std::function<void()> afterWork)
   timer_.setSingleShot(true);
   timer_.setTimerType(Qt::PreciseTimer);
   QObject::connect(&timer_, &QTimer::timeout, &context_, [this] { Process(); });
+  wakeFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wakeFd_ >= 0) {
+    notifier_ = std::make_unique<QSocketNotifier>(wakeFd_, QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, &context_, [this] {
+      uint64_t count;
+      [[maybe_unused]] ssize_t r = ::read(wakeFd_, &count, sizeof count);
+      Process();
+    });
+  }
   waker_->bridge = this;
   loop_.SetHoldNestedSync(true);
   loop_.SetWakeHook([waker = waker_] {
@@ -31,12 +44,18 @@ LoopBridge::~LoopBridge() {
   }
   loop_.SetWakeHook(nullptr);
   loop_.SetHoldNestedSync(false);
+  notifier_.reset();
+  if (wakeFd_ >= 0) ::close(wakeFd_);
 }
 
 void LoopBridge::Schedule() {
   // Any thread. One posted call at a time is enough: it processes everything
   // that is waiting when it runs.
   if (waker_->scheduled.exchange(true)) return;
+  if (wakeFd_ >= 0) {
+    uint64_t one = 1;
+    if (::write(wakeFd_, &one, sizeof one) == sizeof one) return;
+  }
   QMetaObject::invokeMethod(
       &context_, [this] { Process(); }, Qt::QueuedConnection);
 }

@@ -46,7 +46,9 @@ int32_t TCommDispatcher::FlushDevice(uint32_t purgeFlags) {
 
 uint32_t TCommDispatcher::DeviceError(platform::TComStat& stat) {
   stat = {};
-  return device_ ? device_->ClearError(stat) : 0;
+  // Without the driver's transmit count: the dispatcher reports the fill of
+  // its output ring instead.
+  return device_ ? device_->ClearError(stat, false) : 0;
 }
 
 int32_t TCommDispatcher::GetComState(platform::TDcb& dcb) {

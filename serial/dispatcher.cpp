@@ -36,6 +36,11 @@ uint32_t Wrap(uint32_t i) {
 }
 
 // Events of the communications thread's wait.
+// Received bytes within kStreamGap of the last event are a stream, gathered
+// for kStreamGather before the pass (about 23 characters at 115200 baud).
+constexpr auto kStreamGap = std::chrono::milliseconds(5);
+constexpr auto kStreamGather = std::chrono::milliseconds(2);
+constexpr uint32_t kStreamPiece = 256;
 constexpr uint32_t kComEventMask = platform::EV_RXCHAR | platform::EV_CTS | platform::EV_DSR |
                                    platform::EV_RLSD | platform::EV_BREAK | platform::EV_ERR |
                                    platform::EV_RING;
@@ -339,6 +344,8 @@ void TBaseDispatcher::ThreadGone(std::atomic<bool>& alive, bool dispThread) {
 
 void TBaseDispatcher::ComThreadMain() {
   signals_.Set(kAck);
+  auto lastEvent = std::chrono::steady_clock::time_point{};
+  uint32_t lastQueued = queuedBlocks_;
   for (;;) {
     bool ringFull;
     {
@@ -353,6 +360,18 @@ void TBaseDispatcher::ComThreadMain() {
     WaitResult r = WaitComEvent(mask, events, ringFull ? 50 : -1);
     if (r == WaitResult::Failed || stopThreads_) break;
     if (r != WaitResult::Event) continue;
+    // Received bytes that follow the last event closely, with nothing sent
+    // since, are a slow stream (a paced download): gathered for a moment,
+    // one pass then moves many bytes instead of one or two. The first bytes
+    // after a pause, an answer to output (a reply, an echo) and a stream that
+    // already comes in large pieces are passed on at once.
+    auto now = std::chrono::steady_clock::now();
+    uint32_t queued = queuedBlocks_;
+    if (events == platform::EV_RXCHAR && queued == lastQueued && now - lastEvent < kStreamGap &&
+        lastPassBytes_ < kStreamPiece)
+      std::this_thread::sleep_for(kStreamGather);
+    lastEvent = now;
+    lastQueued = queued;
     if (events & platform::EV_RING) ringSeen_ = true;
     eventMask_ |= events;
     signals_.Set(kRxEvent);
@@ -366,7 +385,7 @@ void TBaseDispatcher::DispThreadMain() {
   tl_dispatcherOfThread = this;
   signals_.Set(kAck);
   while (!stopThreads_ && !closeWhenIdle_) {
-    signals_.WaitAny(kRxEvent, 50);
+    signals_.WaitAny(kRxEvent | kWake, PassesWithoutEvents() ? 50 : -1);
     if (stopThreads_) break;
     bool statusHit = false;
     uint32_t events = eventMask_.exchange(0);
@@ -412,6 +431,23 @@ void TBaseDispatcher::DispThreadMain() {
   // When the close was left to this thread, it also stops the others and
   // releases the buffers as it ends.
   finishOnExit_ = closeWhenIdle_.load();
+}
+
+bool TBaseDispatcher::PassesWithoutEvents() {
+  // A pass runs after every communications event. Passes every 50 ms are
+  // needed only while something can change without one: a timer or status
+  // trigger armed, unread bytes (a delivery left for later, a full ring
+  // the application empties), or no thread waiting for events.
+  if (!comAlive_ || deferredDelivery_) return true;
+  {
+    std::lock_guard<std::recursive_mutex> lock(inputLock_);
+    if (inFull_ || inTail_ != inHead_) return true;
+  }
+  std::lock_guard<std::recursive_mutex> lock(dispatchLock_);
+  return std::any_of(timerTriggers_.begin(), timerTriggers_.end(),
+                     [](const TTimerTrigger& t) { return t.Active; }) ||
+         std::any_of(statusTriggers_.begin(), statusTriggers_.end(),
+                     [](const TStatusTrigger& t) { return t.Active; });
 }
 
 bool TBaseDispatcher::RunStatusTriggers() {
@@ -516,8 +552,11 @@ uint32_t TBaseDispatcher::UnreadLocked() const {
 
 void TBaseDispatcher::ExtractData() {
   std::lock_guard<std::recursive_mutex> lock(inputLock_);
+  lastPassBytes_ = 0;
   if (inFull_ || !dispatchBuffer_) return;
   RefreshStatus();
+  // The driver's count tells "nothing yet" from a hang-up, which a terminal
+  // without a minimum read count reports alike (a read of 0 bytes).
   uint32_t n;
   {
     std::lock_guard<std::recursive_mutex> dl(dispatchLock_);
@@ -525,24 +564,25 @@ void TBaseDispatcher::ExtractData() {
   }
   if (n == 0) return;
   uint32_t room = kDispatchBufferSize - UnreadLocked();
-  uint32_t chunk = inHead_ > inTail_ ? inHead_ - inTail_ : kDispatchBufferSize - inTail_;
   uint32_t total = std::min(room, n);
+  uint32_t chunk = inHead_ > inTail_ ? inHead_ - inTail_ : kDispatchBufferSize - inTail_;
   auto advance = [&](long got) {
     if (got <= 0) return;
     owner_->NoteTraffic();
     AddTrace('R', dispatchBuffer_.get() + inTail_, static_cast<uint32_t>(got));
     inTail_ = Wrap(inTail_ + static_cast<uint32_t>(got));
     inTotal_ += static_cast<uint64_t>(got);
+    lastPassBytes_ += static_cast<uint32_t>(got);
     inFull_ = inTail_ == inHead_;
   };
   long got = ReadCom(dispatchBuffer_.get() + inTail_, chunk);
   if (got < 0) got = 0;
   advance(got);
   if (static_cast<uint32_t>(got) == chunk && total > chunk && !inFull_) {
+    // The rest, at the ring's start. A failed read yields no bytes (its
+    // error code is not a count).
     long more = ReadCom(dispatchBuffer_.get() + inTail_, total - chunk);
-    if (more < 0) more = -more;  // as the original: a failure counts as its magnitude
-    more = std::min<long>(more, total - chunk);
-    advance(more);
+    if (more > 0) advance(std::min<long>(more, total - chunk));
   }
 }
 
@@ -640,6 +680,7 @@ int32_t TBaseDispatcher::PutBlock(const char* data, uint32_t n) {
     if (n == room) outFull_ = true;
   }
   owner_->NoteTraffic();
+  ++queuedBlocks_;
   signals_.Set(kTxData);
   std::lock_guard<std::recursive_mutex> lock(dispatchLock_);
   lineErrors_ = errors & 0x1F;
@@ -933,7 +974,10 @@ int32_t TBaseDispatcher::SetTimerTrigger(int32_t handle, uint32_t ticks, bool ac
     if (t.Handle == handle) {
       t.Ticks = ticks;
       t.Active = activate;
-      if (activate) NewTimer(t.Timer, ticks);
+      if (activate) {
+        NewTimer(t.Timer, ticks);
+        signals_.Set(kWake);  // the dispatching thread watches the clock again
+      }
       return 0;
     }
   return ecBadTriggerHandle;
@@ -980,6 +1024,7 @@ int32_t TBaseDispatcher::SetStatusTrigger(int32_t handle, uint32_t value, bool a
       t.Hit = false;
       t.ArmedModem = armedModem;
       if (t.Type == stOutSent) txWritten_ = false;
+      if (activate) signals_.Set(kWake);
       return 0;
     }
   return ecBadTriggerHandle;
@@ -1282,25 +1327,41 @@ TBaseDispatcher::Delivery TBaseDispatcher::CallWindow(const WndHandler& h, uint3
                                                       uint32_t wParam, int32_t lParam) {
   ui::EventLoop* loop = h.Window->Loop();
   if (!loop || h.Window->Destroyed()) return Delivery::NotConsumed;
-  // Shared with the call, which may outlive this wait.
-  struct State {
-    std::mutex mutex;
-    bool started = false, abandoned = false, accepted = true;
-  };
-  auto state = std::make_shared<State>();
+  // Shared with the call, which may outlive this wait; used again for the
+  // next delivery once no late call holds it.
+  if (!callState_ || callState_.use_count() > 1) callState_ = std::make_shared<CallState>();
+  std::shared_ptr<CallState> state = callState_;
+  {
+    std::lock_guard<std::mutex> lock(state->mutex);
+    state->started = state->abandoned = false;
+    state->accepted = true;
+    state->window = h.Window;
+    state->msg = msg;
+    state->wParam = wParam;
+    state->lParam = lParam;
+  }
   bool finished = loop->SendSync(
-      [state, window = h.Window, msg, wParam, lParam] {
+      [s = state.get()] {
+        TNotifyWindowPtr window;
+        uint32_t m, w;
+        int32_t l;
         {
-          std::lock_guard<std::mutex> lock(state->mutex);
-          if (state->abandoned) return;
-          state->started = true;
+          std::lock_guard<std::mutex> lock(s->mutex);
+          if (s->abandoned) return;
+          s->started = true;
+          window = s->window;
+          m = s->msg;
+          w = s->wParam;
+          l = s->lParam;
         }
-        bool accepted = window->Destroyed() || window->WndProc(msg, wParam, lParam);
-        std::lock_guard<std::mutex> lock(state->mutex);
-        state->accepted = accepted;
+        bool accepted = window->Destroyed() || window->WndProc(m, w, l);
+        std::lock_guard<std::mutex> lock(s->mutex);
+        s->accepted = accepted;
+        s->window.reset();
       },
-      3000);
+      3000, state);
   std::lock_guard<std::mutex> lock(state->mutex);
+  state->window.reset();
   if (!finished && !state->started) {
     state->abandoned = true;  // never reached the handler
     return Delivery::Deferred;

@@ -270,6 +270,7 @@ class TBaseDispatcher {
     kTxData = 8,
     kTxFlush = 16,
     kFlushAck = 32,
+    kWake = 64,  // the dispatching thread looks again at what it waits for
   };
   TSignalSet signals_;
 
@@ -291,6 +292,14 @@ class TBaseDispatcher {
     bool Synchronized = false;
   };
   enum class Delivery { Consumed, NotConsumed, Deferred };
+  // A synchronous call to a window, shared with that call.
+  struct CallState {
+    std::mutex mutex;
+    bool started = false, abandoned = false, accepted = true;
+    TNotifyWindowPtr window;
+    uint32_t msg = 0, wParam = 0;
+    int32_t lParam = 0;
+  };
 
   void ComThreadMain();
   void DispThreadMain();
@@ -308,6 +317,7 @@ class TBaseDispatcher {
   void UpdateHandlerFlagsLocked(THandlerFlagUpdate update);
   void ReleaseBuffers();
   bool RunStatusTriggers();
+  bool PassesWithoutEvents();
   Delivery CallWindow(const WndHandler& h, uint32_t msg, uint32_t wParam, int32_t lParam);
   void AddTrace(char kind, const char* data, uint32_t n);
   void AddLog(const std::string& entry);
@@ -367,6 +377,8 @@ class TBaseDispatcher {
   // Threads.
   std::atomic<uint32_t> eventMask_{0};
   std::atomic<bool> ringSeen_{false};
+  std::atomic<uint32_t> queuedBlocks_{0};   // blocks queued for output so far
+  std::atomic<uint32_t> lastPassBytes_{0};  // bytes the last pass moved
   std::atomic<bool> deliveringEvent_{false};
   std::atomic<bool> closeWhenIdle_{false};
   std::atomic<bool> threadsRunning_{false};
@@ -376,7 +388,8 @@ class TBaseDispatcher {
   std::thread comThread_, dispThread_, outThread_;
   std::mutex goneMutex_;
   std::condition_variable goneCv_;
-  bool deferredDelivery_ = false;  // dispatching thread only
+  bool deferredDelivery_ = false;         // dispatching thread only
+  std::shared_ptr<CallState> callState_;  // dispatching thread only
   bool shutDown_ = false;
 
   // Trace and log (DispatchLock).

@@ -10,11 +10,12 @@ std::string ComName(int n) {
 }
 
 void TSignalSet::Set(uint32_t bits) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    state_ |= bits;
-  }
-  cv_.notify_all();
+  std::lock_guard<std::mutex> lock(mutex_);
+  state_ |= bits;
+  // Notified under the lock: a waiter's variable lives on its stack and it
+  // leaves the list only under this lock.
+  for (Waiter* w = waiters_; w; w = w->next)
+    if (w->mask & bits) w->cv.notify_one();
 }
 
 void TSignalSet::Reset(uint32_t bits) {
@@ -37,10 +38,22 @@ bool TSignalSet::TryTake(uint32_t bit) {
 uint32_t TSignalSet::WaitAny(uint32_t mask, int timeoutMs) {
   std::unique_lock<std::mutex> lock(mutex_);
   auto ready = [&] { return (state_ & mask) != 0; };
-  if (timeoutMs < 0)
-    cv_.wait(lock, ready);
-  else if (!cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready))
-    return 0;
+  if (!ready()) {
+    if (timeoutMs == 0) return 0;
+    Waiter self{mask, {}, waiters_};
+    waiters_ = &self;
+    bool got = true;
+    if (timeoutMs < 0)
+      self.cv.wait(lock, ready);
+    else
+      got = self.cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
+    for (Waiter** p = &waiters_; *p; p = &(*p)->next)
+      if (*p == &self) {
+        *p = self.next;
+        break;
+      }
+    if (!got) return 0;
+  }
   uint32_t bit = 1u << std::countr_zero(state_ & mask);
   state_ &= ~(bit & ~manual_);
   return bit;

@@ -30,7 +30,9 @@ class TBaseComponent {
 std::string ComName(int n);
 
 // A set of signals, each auto-reset (cleared by the wait that takes it) or
-// manual-reset (stays set until Reset), with waits on any of several.
+// manual-reset (stays set until Reset), with waits on any of several. Every
+// waiting thread has a condition variable of its own, and setting a signal
+// wakes only the threads that wait for that signal.
 class TSignalSet {
  public:
   explicit TSignalSet(uint32_t manualMask = 0) : manual_(manualMask) {}
@@ -46,8 +48,14 @@ class TSignalSet {
   bool TryTake(uint32_t bit);
 
  private:
+  struct Waiter {
+    uint32_t mask;
+    std::condition_variable cv;
+    Waiter* next;
+  };
+
   std::mutex mutex_;
-  std::condition_variable cv_;
+  Waiter* waiters_ = nullptr;  // the threads inside WaitAny now
   uint32_t state_ = 0;
   uint32_t manual_;
 };

@@ -4,21 +4,29 @@
 //      wire time of that download at 115200 baud;
 //  (4) a download of 5000 records and (5) a whole firmware update from the
 //      simulated logger paced at 115200 baud, through the real serial layer,
-//      as wall time over wire time.
+//      as wall time over wire time; for the download also the CPU time the
+//      utility spent against a minimal read-loop client doing the same
+//      download from the same simulated logger.
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "app/program.h"
 #include "app/unit1.h"
 #include "operations/csv_file.h"
 #include "operations/firmware_image.h"
+#include "platform/port_namespace.h"
 #include "simulator/records.h"
 #include "ui/application.h"
 #include "ui/headless_modals.h"
@@ -64,6 +72,50 @@ bool StartLogger(Logger& l, const std::string& binDir, int records) {
   }
   close(fds[0]);
   return true;
+}
+
+double CpuSeconds(int who) {
+  rusage u{};
+  getrusage(who, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// The least a program can spend on a download: "D" out, then a poll/read
+// loop into one buffer until the closing prompt. Runs on a thread of its own
+// while the utility's loop stands still; returns that thread's CPU seconds
+// (negative on failure).
+double MinimalDownloadCpu(const std::string& port) {
+  double cpu = -1;
+  std::thread client([&] {
+    auto path = platform::PortNamespace::Resolve(port);
+    if (!path) return;
+    int fd = ::open(path->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;
+    termios saved{}, raw{};
+    tcgetattr(fd, &saved);
+    raw = saved;
+    cfmakeraw(&raw);
+    cfsetspeed(&raw, B115200);
+    tcsetattr(fd, TCSANOW, &raw);
+    tcflush(fd, TCIFLUSH);
+    double cpu0 = CpuSeconds(RUSAGE_THREAD);
+    char buf[4096];
+    bool done = ::write(fd, "D", 1) == 1;
+    bool ended = false;
+    auto limit = Clock::now() + std::chrono::seconds(120);
+    while (done && !ended && Clock::now() < limit) {
+      pollfd p{fd, POLLIN, 0};
+      if (poll(&p, 1, 1000) <= 0) continue;
+      ssize_t r = ::read(fd, buf, sizeof buf);
+      if (r > 0) ended = buf[r - 1] == '#';
+    }
+    if (ended) cpu = CpuSeconds(RUSAGE_THREAD) - cpu0;
+    tcsetattr(fd, TCSANOW, &saved);
+    ::close(fd);
+  });
+  client.join();
+  return cpu;
 }
 
 bool RunUntil(const std::function<bool()>& pred, int seconds) {
@@ -132,11 +184,20 @@ int main(int, char** argv) {
   // The logger finishes its second status answer before a person clicks.
   ui::Application()->Loop().RunFor(std::chrono::milliseconds(500));
   t0 = Clock::now();
+  double cpu0 = CpuSeconds(RUSAGE_SELF);
   f.Button30Click();
   RunUntil([&] { return f.Downloading == 0; }, 120);
   double download = Since(t0);
-  std::printf("download: %d records in %.3f s (wire %.3f s)\n", f.RecordCount, download,
-              WireSeconds(downloadBytes));
+  double downloadCpu = CpuSeconds(RUSAGE_SELF) - cpu0;
+  std::printf("download: %d records in %.3f s (wire %.3f s), %.3f s of CPU\n", f.RecordCount,
+              download, WireSeconds(downloadBytes), downloadCpu);
+  RunUntil(closed, 5);
+  double minimalCpu = MinimalDownloadCpu("COM7");
+  if (minimalCpu <= 0) {
+    std::fprintf(stderr, "the minimal client's download failed\n");
+    return 1;
+  }
+  std::printf("the same download by a minimal read loop: %.3f s of CPU\n", minimalCpu);
 
   // (5) A whole firmware update: every line out and its one-byte answer back,
   // "e" with the loader's greeting and prompt, and "qs" with the restart text.
@@ -156,8 +217,10 @@ int main(int, char** argv) {
 
   std::filesystem::remove_all(runtime);
   std::printf(
-      "decode_frac=%.5f save_frac=%.5f load_frac=%.5f download_ratio=%.3f firmware_ratio=%.3f\n",
+      "decode_frac=%.5f save_frac=%.5f load_frac=%.5f download_ratio=%.3f firmware_ratio=%.3f "
+      "download_cpu_ratio=%.2f\n",
       decode / WireSeconds(fullBytes), save / WireSeconds(fullBytes), load / WireSeconds(fullBytes),
-      download / WireSeconds(downloadBytes), firmware / WireSeconds(fwBytes));
+      download / WireSeconds(downloadBytes), firmware / WireSeconds(fwBytes),
+      downloadCpu / minimalCpu);
   return 0;
 }

@@ -362,6 +362,7 @@ void TMemo::Add(const std::string& line) {
 void TMemo::Clear() {
   if (lines_.empty()) return;
   lines_.clear();
+  ++replacements_;
   if (updating_)
     dirty_ = true;
   else
@@ -370,6 +371,7 @@ void TMemo::Clear() {
 
 void TMemo::SetLines(std::vector<std::string> lines) {
   lines_ = std::move(lines);
+  ++replacements_;
   if (updating_)
     dirty_ = true;
   else
@@ -378,6 +380,7 @@ void TMemo::SetLines(std::vector<std::string> lines) {
 
 void TMemo::SetLine(int i, const std::string& s) {
   lines_.at(i) = s;
+  ++replacements_;
   if (updating_)
     dirty_ = true;
   else

@@ -261,9 +261,13 @@ class TMemo : public TControl {
   void BeginUpdate() { ++updating_; }
   void EndUpdate();
   bool GetProperty(const std::string& prop, std::string& out) const override;
+  // Counts the changes other than additions at the end (Clear, SetLines,
+  // SetLine), so that a view can tell "lines were appended" cheaply.
+  uint64_t Replacements() const { return replacements_; }
 
  private:
   std::vector<std::string> lines_;
+  uint64_t replacements_ = 0;
   int updating_ = 0;
   bool dirty_ = false;
 };

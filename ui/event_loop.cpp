@@ -33,12 +33,10 @@ void EventLoop::NotifyWork() {
     woken_ = true;
   }
   cv_.notify_all();
-  Fn hook;
-  {
-    std::lock_guard<std::mutex> lock(hookMutex_);
-    hook = wakeHook_;
-  }
-  if (hook) hook();
+  // Called under its lock rather than copied out: a copy of the hook would
+  // cost an allocation at every arrival of work.
+  std::lock_guard<std::mutex> lock(hookMutex_);
+  if (wakeHook_) wakeHook_();
 }
 
 void EventLoop::SetWakeHook(Fn hook) {
@@ -66,23 +64,27 @@ void EventLoop::PostIdle(Fn fn) {
   NotifyWork();
 }
 
-bool EventLoop::SendSync(Fn fn, int timeoutMs) {
+bool EventLoop::SendSync(Fn fn, int timeoutMs, std::shared_ptr<void> keep) {
   if (IsUiThread()) {
     RunGuarded(fn);
     return true;
   }
-  auto item = std::make_shared<SyncItem>();
+  // The calling thread's record, free again once its last call has finished
+  // or was withdrawn; a call still running after its time-out keeps its own.
+  thread_local std::shared_ptr<SyncItem> spare;
+  std::shared_ptr<SyncItem> item = spare ? std::move(spare) : std::make_shared<SyncItem>();
   item->fn = std::move(fn);
+  item->keep = std::move(keep);
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    item->state = 0;
     sync_.push_back(item);
   }
   NotifyWork();
   std::unique_lock<std::mutex> lock(mutex_);
   bool finished = item->cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                     [&] { return item->state >= 2; });
-  if (finished) return item->state == 2;
-  if (item->state == 0) {
+  if (!finished && item->state == 0) {
     // Not started: withdraw it so that it never runs late.
     item->state = 3;
     for (auto it = sync_.begin(); it != sync_.end(); ++it)
@@ -91,7 +93,14 @@ bool EventLoop::SendSync(Fn fn, int timeoutMs) {
         break;
       }
   }
-  return false;
+  bool done = item->state == 2;
+  if (item->state >= 2) {
+    // The loop is through with it (it notifies under the lock).
+    item->fn = nullptr;
+    item->keep.reset();
+    spare = std::move(item);
+  }
+  return finished && done;
 }
 
 void EventLoop::RunGuarded(const Fn& fn) {
@@ -161,10 +170,10 @@ bool EventLoop::ProcessOne() {
     ++syncDepth_;
     RunGuarded(sync->fn);
     --syncDepth_;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      sync->state = 2;
-    }
+    // Notified under the lock: once the caller sees the state, the record is
+    // its own again.
+    std::lock_guard<std::mutex> lock(mutex_);
+    sync->state = 2;
     sync->cv.notify_all();
     return true;
   }

@@ -37,7 +37,10 @@ class EventLoop {
   // finish. True when it finished in time. On the user-interface thread fn
   // runs at once. A call the user-interface thread has not started when the
   // time is up is withdrawn and never runs; one already running goes on.
-  bool SendSync(Fn fn, int timeoutMs);
+  // keep is held as long as the call may still run (fn may then capture
+  // plain pointers into it). A thread's calls reuse one record, so a call
+  // whose fn fits a std::function's own storage allocates nothing.
+  bool SendSync(Fn fn, int timeoutMs, std::shared_ptr<void> keep = nullptr);
 
   // Process at most one waiting item (a synchronous call, a posted call, a
   // due timer, an idle item, in that order). False when nothing was ready.
@@ -79,6 +82,7 @@ class EventLoop {
  private:
   struct SyncItem {
     Fn fn;
+    std::shared_ptr<void> keep;
     int state = 0;  // 0 queued, 1 running, 2 done, 3 withdrawn
     std::condition_variable cv;
   };

@@ -4,7 +4,8 @@
 //      reading byte by byte as the reply handler does, against a read loop;
 //   2. turnaround: the peer writes one byte and the handler answers one at
 //      once; median round trip, against a poll/read/write echo;
-//   3. CPU time of an open, idle port over 10 s.
+//   3. CPU time and wake-ups of an open, idle port over 10 s (wake-ups are
+//      the voluntary context switches of every thread of this process).
 // The last line holds the figures as key=value pairs.
 #include <poll.h>
 #include <pty.h>
@@ -16,6 +17,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
@@ -83,6 +86,21 @@ double CpuSeconds() {
   getrusage(RUSAGE_SELF, &u);
   return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
          static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Voluntary context switches of all threads of this process: each one is a
+// thread going to sleep, so over an idle stretch it counts the wake-ups.
+long long VoluntarySwitches() {
+  long long total = 0;
+  std::error_code ec;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", ec)) {
+    std::ifstream status(task.path() / "status");
+    std::string line;
+    while (std::getline(status, line))
+      if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+        total += std::stoll(line.substr(line.find(':') + 1));
+  }
+  return total;
 }
 
 double Median(std::vector<double> v) {
@@ -186,7 +204,12 @@ double PortTurnaround(dorv::ui::TApplication& app) {
   return Median(us);
 }
 
-double IdleCpuPercent(dorv::ui::TApplication& app) {
+struct Idle {
+  double cpuPercent = 0;
+  double wakeupsPerSecond = 0;
+};
+
+Idle IdleFigures(dorv::ui::TApplication& app) {
   Pty pty;
   dorv::platform::PortNamespace::Register(kPortNumber, pty.path);
   TSerialPort port;
@@ -194,13 +217,16 @@ double IdleCpuPercent(dorv::ui::TApplication& app) {
     while (p->CharReady()) p->GetChar();
   });
   OpenPort(port);
+  app.Loop().RunFor(200ms);  // past the start-up of the port's threads
   double cpu0 = CpuSeconds();
+  long long switches0 = VoluntarySwitches();
   auto t0 = Clock::now();
   app.Loop().RunFor(10s);
   double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+  long long switches = VoluntarySwitches() - switches0;
   double cpu = CpuSeconds() - cpu0;
   port.SetOpen(false);
-  return cpu / wall * 100.0;
+  return {cpu / wall * 100.0, static_cast<double>(switches) / wall};
 }
 
 }  // namespace
@@ -222,11 +248,12 @@ int main() {
               plainUs);
   std::fflush(stdout);
 
-  double idle = IdleCpuPercent(app);
-  std::printf("idle open port over 10 s: %.3f %% of one core\n", idle);
+  Idle idle = IdleFigures(app);
+  std::printf("idle open port over 10 s: %.3f %% of one core, %.1f wake-ups/s\n", idle.cpuPercent,
+              idle.wakeupsPerSecond);
   std::printf(
       "throughput_mb_s=%.2f plain_mb_s=%.2f turnaround_us=%.1f plain_us=%.1f "
-      "idle_cpu_percent=%.3f\n",
-      portMb, plainMb, portUs, plainUs, idle);
+      "idle_cpu_percent=%.3f idle_wakeups_per_s=%.1f\n",
+      portMb, plainMb, portUs, plainUs, idle.cpuPercent, idle.wakeupsPerSecond);
   return 0;
 }
