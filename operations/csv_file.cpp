@@ -244,19 +244,6 @@ std::vector<std::string> LoadLines(const std::string& path) {
   return SplitLines(text);
 }
 
-std::vector<std::string> SplitLines(std::string_view text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\n' && text[i] != '\r') continue;
-    lines.emplace_back(text.substr(start, i - start));
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < text.size()) lines.emplace_back(text.substr(start));
-  return lines;
-}
-
 std::string CsvSaveName(const std::string& chosen) {
   size_t slash = chosen.find_last_of("/\\");
   std::string name = slash == std::string::npos ? chosen : chosen.substr(slash + 1);

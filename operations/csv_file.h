@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "operations/text_lines.h"  // SplitLines
+
 namespace dorv::operations {
 
 // Writes the lines to path without ever losing the file that was there: the
@@ -22,10 +24,6 @@ void SaveLines(const std::string& path, const std::vector<std::string>& lines);
 // the file cannot be read, and for anything but a regular file (a FIFO or a
 // device is refused before it is read, without waiting on it).
 std::vector<std::string> LoadLines(const std::string& path);
-
-// Splits a text into lines ended by CR LF, LF or CR (a last line without its
-// end counts; the end of the last line makes no empty line after it).
-std::vector<std::string> SplitLines(std::string_view text);
 
 // The name Button6 saves under: ".csv" appended when the file name itself
 // (not a folder above it) has no extension.

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "operations/firmware_image.h"
+#include "operations/text_lines.h"
 
 namespace dorv::operations {
 
@@ -25,17 +26,7 @@ std::string At(size_t i, const std::string& what) {
 }  // namespace
 
 std::vector<std::string> FirmwareImageLinesOf(std::string_view text) {
-  // Lines end with CR LF, LF or CR; a last line without an end counts too.
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\n' && text[i] != '\r') continue;
-    lines.emplace_back(text.substr(start, i - start));
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < text.size()) lines.emplace_back(text.substr(start));
-  return lines;
+  return SplitLines(text);
 }
 
 std::string CheckFirmwareImage(const std::vector<std::string>& lines) {

@@ -69,7 +69,10 @@ TEST_F(ToolkitTest, KeyPressHandlerFiltersTypedKeys) {
   edit->UserType("1a2");
   EXPECT_EQ(edit->Text(), "12");
   // A handler that puts the same text back keeps the selection.
-  edit->OnKeyPress = [edit](char& k) { edit->SetText(Trim(edit->Text())); (void)k; };
+  edit->OnKeyPress = [edit](char& k) {
+    edit->SetText(Trim(edit->Text()));
+    (void)k;
+  };
   edit->UserType("7");
   EXPECT_EQ(edit->Text(), "7");
 }
@@ -79,8 +82,8 @@ TEST_F(ToolkitTest, ConversionAndRangeErrorsCarryTheToolkitMessages) {
     const char* text;
     bool ok;
     int value;
-  } cases[] = {{"12", true, 12},   {" -7", true, -7}, {"+3", true, 3},  {"$1F", true, 31},
-               {"0x10", true, 16}, {"1a", false, 0},  {"", false, 0},   {"12 ", false, 0},
+  } cases[] = {{"12", true, 12},   {" -7", true, -7},        {"+3", true, 3}, {"$1F", true, 31},
+               {"0x10", true, 16}, {"1a", false, 0},         {"", false, 0},  {"12 ", false, 0},
                {"-", false, 0},    {"99999999999", false, 0}};
   for (auto& c : cases) {
     int v = -1;
@@ -154,7 +157,9 @@ TEST_F(ToolkitTest, DesignKeepsUnknownComponentsAndMemoKeepsBytes) {
   auto* memo = form.Find<TMemo>("Memo");
   memo->Add(Utf8ToCp932("//↓Irregular Record //"));
   memo->Add(std::string("\x81") + "015/01/02");
-  EXPECT_EQ(memo->Line(0), "//\x81\xAB" "Irregular Record //");
+  EXPECT_EQ(memo->Line(0),
+            "//\x81\xAB"
+            "Irregular Record //");
   std::string out;
   ASSERT_TRUE(memo->GetProperty("Lines[0]", out));
   EXPECT_EQ(out, "//↓Irregular Record //");
