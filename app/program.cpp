@@ -3,24 +3,24 @@
 #include <cstdio>
 #include <optional>
 
-#include "app/unit1.h"
+#include "app/main_window.h"
+#include "dialogs/device_id_dialog.h"
+#include "dialogs/reservation_dialog.h"
+#include "dialogs/wait_option_dialog.h"
 #include "platform/instance_lock.h"
 #include "platform/runtime_dir.h"
-#include "viewer/unit2.h"
-#include "viewer/unit3.h"
-#include "viewer/unit4.h"
-#include "viewer/unit5.h"
-#include "viewer/unit6.h"
+#include "viewer/graph_window.h"
+#include "viewer/statistics_window.h"
 
 namespace dorv::app {
 
 void CreateForms(ui::TApplication& application) {
   application.CreateForm(Form1);
   application.CreateForm(viewer::Form2);
-  application.CreateForm(viewer::Form3);
+  application.CreateForm(dialogs::Form3);
   application.CreateForm(viewer::Form4);
-  application.CreateForm(viewer::Form5);
-  application.CreateForm(viewer::Form6);
+  application.CreateForm(dialogs::Form5);
+  application.CreateForm(dialogs::Form6);
   Form1->Show();
 }
 

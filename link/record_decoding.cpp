@@ -4,22 +4,17 @@
 #include <cstring>
 #include <limits>
 
+#include "base/hex.h"
+
 namespace dorv::link {
 
 namespace {
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // Two hex digits at position i of s (len characters); missing or other
 // characters count as "0".
 int Byte(const char* s, size_t len, size_t i) {
-  int hi = i < len ? HexDigit(s[i]) : 0;
-  int lo = i + 1 < len ? HexDigit(s[i + 1]) : 0;
+  int hi = i < len ? base::HexDigitValue(s[i]) : 0;
+  int lo = i + 1 < len ? base::HexDigitValue(s[i + 1]) : 0;
   return (hi < 0 ? 0 : hi) * 16 + (lo < 0 ? 0 : lo);
 }
 
@@ -28,7 +23,7 @@ int Byte(const char* s, size_t len, size_t i) {
 int HexField(const char* s, size_t len, size_t i) {
   int v = 0, n = 0;
   for (; n < 2 && i + n < len; ++n) {
-    int d = HexDigit(s[i + n]);
+    int d = base::HexDigitValue(s[i + n]);
     if (d < 0) break;
     v = v * 16 + d;
   }
@@ -46,19 +41,19 @@ bool DecodeRecord(app::FixedText<128>& lineBuf, int& decodeYear, int hasMillisDi
   const char* s = lineBuf.c_str();
   size_t len = std::strlen(s);
 
-  // 1. The date and time bytes.
+  // The date and time bytes.
   int b0 = Byte(s, len, 0), b1 = Byte(s, len, 2), b2 = Byte(s, len, 4), b3 = Byte(s, len, 6);
-  // 2. The millisecond digit of the millisecond sampling modes.
+  // The millisecond digit of the millisecond sampling modes.
   int d = 0;
   if (hasMillisDigit == 1 && len > 20) {
-    int v = HexDigit(s[20]);
+    int v = base::HexDigitValue(s[20]);
     d = v < 0 ? 0 : v;
   }
-  // 3. The epoch counter wraps once into a second range.
+  // The epoch counter wraps once into a second range.
   int epoch = (b0 >> 2) & 3;
   if (epoch == 0 && st.EpochBits == 3) st.EpochCarry = 4;
   st.EpochBits = epoch | st.EpochCarry;
-  // 4. Date and time fields; a month going back starts a new year.
+  // Date and time fields; a month going back starts a new year.
   int month = b0 >> 4;
   int day = ((b0 & 3) << 3) | (b1 >> 5);
   int hour = b1 & 0x1F;
@@ -68,21 +63,21 @@ bool DecodeRecord(app::FixedText<128>& lineBuf, int& decodeYear, int hasMillisDi
   // The year is the logger's text: one already at the largest number stays.
   if (month < st.DecodeMonth && decodeYear < std::numeric_limits<int>::max()) ++decodeYear;
   st.DecodeMonth = month;
-  // 5. Axes and temperature, signed.
+  // Axes and temperature, signed.
   int x = Signed8(Byte(s, len, 8)), y = Signed8(Byte(s, len, 10)), z = Signed8(Byte(s, len, 12));
   int t = Signed8(Byte(s, len, 14));
-  // 6. Centiseconds with the tenths of a degree, and the extra value.
+  // Centiseconds with the tenths of a degree, and the extra value.
   bool hasC = len > 16;
   int c = hasC ? HexField(s, len, 16) : 0;
   char tenths = hasC ? s[7] : '0';
   bool hasE = len > 18;
   int e = hasE ? HexField(s, len, 18) : 0;
-  // 7. Keys for the irregularity test.
+  // Keys for the irregularity test.
   st.PrevTimeKey = st.TimeKey;
   st.PrevDateKey = st.DateKey;
   st.DateKey = st.EpochBits * 10000 + month * 100 + day;
   st.TimeKey = hour * 10000000 + minute * 100000 + second * 1000 + c * 10 + d;
-  // 8./9. The data line; a temperature between 0 and -1 degree prints "-0.".
+  // The data line; a temperature between 0 and -1 degree prints "-0.".
   char out[128];
   if (t == -1) {
     if (hasE)
@@ -100,14 +95,14 @@ bool DecodeRecord(app::FixedText<128>& lineBuf, int& decodeYear, int hasMillisDi
       std::snprintf(out, sizeof out, "%4d/%2d/%2d %2d:%2d:%2d.%2d%1d,%3d,%3d,%3d,%3d.%c",
                     decodeYear, month, day, hour, minute, second, c, d, x, y, z, whole, tenths);
   }
-  // 10. A time that does not advance marks the record.
+  // A time that does not advance marks the record.
   if (st.PrevTimeKey != 0 && st.PrevTimeKey >= st.TimeKey && st.PrevDateKey >= st.DateKey &&
       (st.DateKey != 0 || prevMonth == month)) {
     st.IrregularSeen = 1;
     out[0] = kIrregularMark;
   }
   if (c >= 100) st.IrregularSeen = 1;
-  // 11. Tens digits of month, day, hour, minute, second and centiseconds.
+  // Tens digits of month, day, hour, minute, second and centiseconds.
   size_t outLen = std::strlen(out);
   for (size_t pos : {5, 8, 11, 14, 17, 20})
     if (pos < outLen && out[pos] == ' ') out[pos] = '0';

@@ -1,6 +1,7 @@
 #pragma once
 #include <QImage>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,10 +40,13 @@ class Frontend {
   void Prepare(ui::TApplication& app);
   // Windows for every form, then Qt's loop until the main window closes.
   int Run(ui::TApplication& app);
+  // Called once the windows exist, before Qt's loop runs (the review
+  // program's screenshots).
+  void SetOnRunning(std::function<void(ui::TApplication&)> f) { onRunning_ = std::move(f); }
 
  private:
-  void StartScreenshots(ui::TApplication& app, const QString& dir);
   std::unique_ptr<Renderer> renderer_;
+  std::function<void(ui::TApplication&)> onRunning_;
 };
 
 // A window's client image under a drawn title bar with its caption, for

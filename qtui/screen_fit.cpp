@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "resources/resources.h"
-#include "viewer/unit2.h"
+#include "viewer/graph_window.h"
 
 namespace dorv::qtui {
 

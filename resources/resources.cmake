@@ -1,6 +1,6 @@
 # Files the program carries inside itself, embedded at build time and found by
 # name through dorv::resources::Find (resources/resources.h). Included from the
-# top-level CMakeLists.txt so that the generated source belongs to dorv_core.
+# top-level CMakeLists.txt; the generated source belongs to dorv_resources.
 set(DORV_EMBED_ENTRIES "")
 file(GLOB form_files ${CMAKE_SOURCE_DIR}/resources/forms/*.json)
 foreach(f ${form_files})
@@ -8,6 +8,24 @@ foreach(f ${form_files})
   list(APPEND DORV_EMBED_ENTRIES "forms/${n}=${f}")
   list(APPEND DORV_EMBED_DEPENDS ${f})
 endforeach()
+
+# The C++ side of each form design: its controls as members, their look-up
+# and the wiring of the events the design names (dorv-gen-form-controls,
+# tools/), for the form classes to derive from.
+set(dorv_form_headers "")
+foreach(f ${form_files})
+  get_filename_component(n ${f} NAME_WE)
+  set(h ${CMAKE_BINARY_DIR}/generated/forms/${n}_controls.h)
+  add_custom_command(
+    OUTPUT ${h}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/generated/forms
+    COMMAND dorv-gen-form-controls ${f} ${h}
+    DEPENDS dorv-gen-form-controls ${f}
+    COMMENT "Form controls of ${n}"
+    VERBATIM)
+  list(APPEND dorv_form_headers ${h})
+endforeach()
+add_custom_target(dorv_form_controls DEPENDS ${dorv_form_headers})
 
 # The firmware image. The repository carries a generated test image, right for
 # the simulated logger only; a build for real loggers is given the maker's
@@ -60,5 +78,6 @@ add_custom_command(
 # them (and can be built alone).
 add_custom_target(dorv_embedded_resources DEPENDS ${out})
 add_dependencies(dorv_embedded_resources dorv_firmware_image)
-add_dependencies(dorv_core dorv_embedded_resources)
-target_sources(dorv_core PRIVATE ${out} ${CMAKE_SOURCE_DIR}/resources/resources.cpp)
+add_dependencies(dorv_resources dorv_embedded_resources)
+target_sources(dorv_resources PRIVATE ${out} ${CMAKE_SOURCE_DIR}/resources/resources.cpp)
+add_dependencies(dorv_forms dorv_form_controls)

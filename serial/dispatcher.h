@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/comm_device.h"
+#include "serial/recorder.h"
 #include "serial/serial_misc.h"
 
 namespace dorv::ui {
@@ -221,16 +222,12 @@ class TBaseDispatcher {
   void DeregisterEventTriggerHandler(const void* key);
 
   // ---- Character trace and dispatch log (off unless switched on) ----
-  void StartTrace(uint32_t size);
-  void AbortTrace();
-  void PauseTrace(bool paused);
-  void ClearTrace();
-  bool DumpTrace(const std::string& path, bool hex, bool allHex, bool append);
-  void StartLog(uint32_t size);
-  void AbortLog();
-  void PauseLog(bool paused);
-  void ClearLog();
-  bool DumpLog(const std::string& path, bool hex, bool allHex, bool append);
+  enum class Recording { Trace, Log };
+  void StartRecording(Recording which, uint32_t size);
+  void AbortRecording(Recording which);
+  void PauseRecording(Recording which, bool paused);
+  void ClearRecording(Recording which);
+  bool DumpRecording(Recording which, const std::string& path, bool hex, bool allHex, bool append);
 
   // ---- State ----
   TCustomSerialPort* Owner() const { return owner_; }
@@ -393,12 +390,8 @@ class TBaseDispatcher {
   bool shutDown_ = false;
 
   // Trace and log (DispatchLock).
-  struct Recorder {
-    bool on = false, paused = false;
-    uint32_t size = 0;
-    std::deque<std::string> entries;
-  };
-  Recorder trace_, log_;
+  TRecorder& RecorderOf(Recording which) { return which == Recording::Trace ? trace_ : log_; }
+  TRecorder trace_{true}, log_{false};
   uint64_t logStartMs_ = 0;
 };
 

@@ -828,64 +828,43 @@ TTraceLogState Stored(TTraceLogState v) {
 }  // namespace
 
 void TCustomSerialPort::SetTracing(TTraceLogState v) {
-  if (phase_ != TPortPhase::ppOpen || !dispatcher_) {
-    tracing_ = Stored(v);
-    return;
-  }
-  TBaseDispatcher* d = dispatcher_.get();
-  switch (v) {
-    case TTraceLogState::tlOff:
-      d->AbortTrace();
-      tracing_ = v;
-      break;
-    case TTraceLogState::tlOn:
-      d->StartTrace(TraceSize);
-      tracing_ = v;
-      break;
-    case TTraceLogState::tlDump:
-    case TTraceLogState::tlAppend:
-      if (tracing_ == TTraceLogState::tlOn || tracing_ == TTraceLogState::tlPause)
-        d->DumpTrace(TraceName, TraceHex, TraceAllHex, v == TTraceLogState::tlAppend);
-      break;
-    case TTraceLogState::tlClear:
-      d->ClearTrace();
-      break;
-    case TTraceLogState::tlPause:
-      if (tracing_ == TTraceLogState::tlOn) {
-        d->PauseTrace(true);
-        tracing_ = v;
-      }
-      break;
-  }
+  SetRecording(TBaseDispatcher::Recording::Trace, tracing_, v, TraceSize, TraceName, TraceHex,
+               TraceAllHex);
 }
 
 void TCustomSerialPort::SetLogging(TTraceLogState v) {
+  SetRecording(TBaseDispatcher::Recording::Log, logging_, v, LogSize, LogName, LogHex, LogAllHex);
+}
+
+void TCustomSerialPort::SetRecording(TBaseDispatcher::Recording which, TTraceLogState& state,
+                                     TTraceLogState v, uint32_t size, const std::string& name,
+                                     bool hex, bool allHex) {
   if (phase_ != TPortPhase::ppOpen || !dispatcher_) {
-    logging_ = Stored(v);
+    state = Stored(v);
     return;
   }
   TBaseDispatcher* d = dispatcher_.get();
   switch (v) {
     case TTraceLogState::tlOff:
-      d->AbortLog();
-      logging_ = v;
+      d->AbortRecording(which);
+      state = v;
       break;
     case TTraceLogState::tlOn:
-      d->StartLog(LogSize);
-      logging_ = v;
+      d->StartRecording(which, size);
+      state = v;
       break;
     case TTraceLogState::tlDump:
     case TTraceLogState::tlAppend:
-      if (logging_ == TTraceLogState::tlOn || logging_ == TTraceLogState::tlPause)
-        d->DumpLog(LogName, LogHex, LogAllHex, v == TTraceLogState::tlAppend);
+      if (state == TTraceLogState::tlOn || state == TTraceLogState::tlPause)
+        d->DumpRecording(which, name, hex, allHex, v == TTraceLogState::tlAppend);
       break;
     case TTraceLogState::tlClear:
-      d->ClearLog();
+      d->ClearRecording(which);
       break;
     case TTraceLogState::tlPause:
-      if (logging_ == TTraceLogState::tlOn) {
-        d->PauseLog(true);
-        logging_ = v;
+      if (state == TTraceLogState::tlOn) {
+        d->PauseRecording(which, true);
+        state = v;
       }
       break;
   }

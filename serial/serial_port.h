@@ -237,6 +237,9 @@ class TCustomSerialPort : public TBaseComponent {
   bool AnyTriggerEvent() const;
   void ApplyFlow();
   void ReapplyProperties();
+  // The trace's or the log's state change (SetTracing, SetLogging).
+  void SetRecording(TBaseDispatcher::Recording which, TTraceLogState& state, TTraceLogState v,
+                    uint32_t size, const std::string& name, bool hex, bool allHex);
 
   std::unique_ptr<TBaseDispatcher> dispatcher_;
   std::shared_ptr<NotifyWindow> window_;

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/utf8.h"
 #include "ui/exceptions.h"
 
 namespace dorv::serial {
@@ -53,10 +54,8 @@ class TStringResource {
 // Formats the reader's own message (a row of "STRTABLE_STRINGS").
 std::string StringTableMessage(uint32_t id, const std::string& arg);
 
-// UTF-16 to UTF-8 and back (unpaired surrogates become U+FFFD).
-std::string Utf16ToUtf8(std::u16string_view s);
-std::u16string Utf8ToUtf16(std::string_view s);
-// s cut to at most maxBytes bytes without splitting a UTF-8 character.
-std::string CutUtf8(std::string s, std::size_t maxBytes);
+using base::CutUtf8;
+using base::Utf16ToUtf8;
+using base::Utf8ToUtf16;
 
 }  // namespace dorv::serial

@@ -2,18 +2,9 @@
 
 #include <vector>
 
+#include "base/hex.h"
+
 namespace dorv::sim {
-
-namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-}  // namespace
 
 HexCheck CheckHexRecord(std::string_view line) {
   if (line.empty() || line[0] != ':') return HexCheck::kSyntax;
@@ -21,7 +12,7 @@ HexCheck CheckHexRecord(std::string_view line) {
   if (digits.size() % 2 != 0) return HexCheck::kSyntax;
   std::vector<int> bytes;
   for (size_t i = 0; i < digits.size(); i += 2) {
-    int hi = HexValue(digits[i]), lo = HexValue(digits[i + 1]);
+    int hi = base::HexDigitValue(digits[i]), lo = base::HexDigitValue(digits[i + 1]);
     if (hi < 0 || lo < 0) return HexCheck::kSyntax;
     bytes.push_back(hi << 4 | lo);
   }

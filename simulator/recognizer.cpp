@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "base/hex.h"
+
 namespace dorv::sim {
 
 namespace {
@@ -12,10 +14,6 @@ bool IsDigit(char c) {
 }
 bool IsHex(char c) {
   return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-int HexValue(char c) {
-  if (IsDigit(c)) return c - '0';
-  return (c | 0x20) - 'a' + 10;
 }
 bool OneOf(char c, std::string_view set) {
   return set.find(c) != std::string_view::npos;
@@ -142,7 +140,8 @@ std::optional<CommandRecognizer::Judgement> CommandRecognizer::JudgeLoaderLine(s
   for (size_t i = 1; i < n; ++i)
     if (!IsHex(b[i])) return Judgement{Verdict::kMoreOrGap, ":"};
   if (n < 3) return Judgement{Verdict::kMoreOrGap, ":"};
-  const size_t length = static_cast<size_t>(HexValue(b[1]) << 4 | HexValue(b[2]));
+  const size_t length =
+      static_cast<size_t>(base::HexDigitValue(b[1]) << 4 | base::HexDigitValue(b[2]));
   const size_t total = 1 + 2 * (5 + length);
   return Judgement{n < total ? Verdict::kMoreOrGap : Verdict::kDone, ":"};
 }
@@ -235,7 +234,8 @@ std::string UnescapeBytes(std::string_view text) {
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x' && IsHex(text[i + 2]) &&
         IsHex(text[i + 3])) {
-      out += static_cast<char>(HexValue(text[i + 2]) << 4 | HexValue(text[i + 3]));
+      out += static_cast<char>(base::HexDigitValue(text[i + 2]) << 4 |
+                               base::HexDigitValue(text[i + 3]));
       i += 3;
     } else {
       out += text[i];

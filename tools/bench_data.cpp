@@ -23,9 +23,9 @@
 #include <thread>
 
 #include "app/program.h"
-#include "app/unit1.h"
-#include "operations/csv_file.h"
-#include "operations/firmware_image.h"
+#include "app/main_window.h"
+#include "files/csv_file.h"
+#include "files/firmware_image.h"
 #include "platform/port_namespace.h"
 #include "simulator/records.h"
 #include "ui/application.h"
@@ -159,10 +159,10 @@ int main(int, char** argv) {
   // (2)/(3) Saving and loading that document.
   std::string csv = runtime + "/bench.csv";
   t0 = Clock::now();
-  operations::SaveLines(csv, f.Memo1->Lines());
+  files::SaveLines(csv, f.Memo1->Lines());
   double save = Since(t0);
   t0 = Clock::now();
-  auto loaded = operations::LoadLines(csv);
+  auto loaded = files::LoadLines(csv);
   f.Memo1->SetLines(std::move(loaded));
   double load = Since(t0);
   std::printf("save: %.1f ms, load: %.1f ms (%d lines)\n", save * 1000, load * 1000,
@@ -201,7 +201,7 @@ int main(int, char** argv) {
 
   // (5) A whole firmware update: every line out and its one-byte answer back,
   // "e" with the loader's greeting and prompt, and "qs" with the restart text.
-  auto image = operations::FirmwareImageLines();
+  auto image = files::FirmwareImageLines();
   double fwBytes = 1 + 20 + 2 + 16;  // "e", its answer, "qs", the restart text
   for (int i = 0; i + 1 < static_cast<int>(image.size()); ++i) fwBytes += image[i].size() + 1;
   RunUntil([&] { return closed() && f.Timer1->Interval() != 0; }, 10);

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "operations/firmware_image.h"
+#include "files/firmware_image.h"
 
 namespace {
 
@@ -42,13 +42,13 @@ int main(int argc, char** argv) {
   output = argv[2];
   std::string text;
   if (!ReadFile(image, text)) return Refuse(image, "読み込めません");
-  auto lines = dorv::operations::FirmwareImageLinesOf(text);
-  std::string problem = dorv::operations::CheckFirmwareImage(lines);
+  auto lines = dorv::files::FirmwareImageLinesOf(text);
+  std::string problem = dorv::files::CheckFirmwareImage(lines);
   if (!problem.empty()) return Refuse(image, "ファームウェアのイメージが壊れています。" + problem);
   if (argc == 4) {
     std::string test;
     if (!ReadFile(argv[3], test)) return Refuse(argv[3], "読み込めません");
-    if (dorv::operations::FirmwareImageLinesOf(test) == lines)
+    if (dorv::files::FirmwareImageLinesOf(test) == lines)
       return Refuse(image,
                     "生成したテスト用のイメージです。メーカーのリリースイメージを指定してください");
   }

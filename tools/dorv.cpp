@@ -23,9 +23,9 @@
 #include <vector>
 
 #include "app/program.h"
-#include "app/unit1.h"
+#include "app/main_window.h"
 #include "dorv_version.h"
-#include "operations/csv_file.h"
+#include "files/csv_file.h"
 #include "platform/registry.h"
 #include "ui/headless_modals.h"
 #include "ui/text.h"
@@ -312,9 +312,9 @@ int DownloadOne(const std::string& wanted, std::string out) {
       return Failure(port.portName + ": download incomplete: " + std::to_string(f.RecordCount) +
                      " of " + std::to_string(announced) + " records" + notes);
     if (!notes.empty()) std::cerr << "dorv: " << port.portName << ":" << notes << "\n";
-    if (out.empty()) out = dorv::operations::CsvSaveName("DORV" + f.Label18->Caption());
+    if (out.empty()) out = dorv::files::CsvSaveName("DORV" + f.Label18->Caption());
     try {
-      dorv::operations::SaveLines(out, f.Memo1->Lines());
+      dorv::files::SaveLines(out, f.Memo1->Lines());
     } catch (const std::exception& e) {
       return Failure(out + ": " + e.what());
     }

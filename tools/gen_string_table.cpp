@@ -11,37 +11,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "base/utf8.h"
 
-std::u16string ToUtf16(const std::string& s, bool& ok) {
-  std::u16string out;
-  for (std::size_t i = 0; i < s.size();) {
-    unsigned char b = static_cast<unsigned char>(s[i]);
-    int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
-    if (extra < 0 || i + extra >= s.size()) {
-      ok = false;
-      return out;
-    }
-    uint32_t c = extra == 0 ? b : extra == 1 ? b & 0x1F : extra == 2 ? b & 0x0F : b & 0x07;
-    for (int k = 1; k <= extra; ++k) {
-      unsigned char cb = static_cast<unsigned char>(s[i + k]);
-      if ((cb & 0xC0) != 0x80) {
-        ok = false;
-        return out;
-      }
-      c = c << 6 | (cb & 0x3F);
-    }
-    i += extra + 1;
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-  }
-  return out;
-}
+namespace {
 
 void Put32(std::string& out, uint32_t v) {
   for (int i = 0; i < 4; ++i) out += static_cast<char>(v >> (8 * i) & 0xFF);
@@ -73,7 +45,11 @@ int main(int argc, char** argv) {
     }
     if (ok && !rows.empty() && id <= rows.back().first) ok = false;
     std::u16string text;
-    if (ok) text = ToUtf16(line.substr(tab + 1), ok);
+    if (ok) {
+      auto wide = dorv::base::Utf8ToUtf16Strict(line.substr(tab + 1));
+      ok = wide.has_value();
+      if (ok) text = std::move(*wide);
+    }
     if (!ok) {
       std::cerr << argv[1] << ":" << lineNo << ": bad row (id<TAB>text, ids ascending)\n";
       return 1;

@@ -23,7 +23,7 @@
 #include <string>
 
 #include "app/program.h"
-#include "app/unit1.h"
+#include "app/main_window.h"
 #include "ui/application.h"
 #include "ui/headless_modals.h"
 

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "base/hex.h"
 #include "ui/exceptions.h"
 
 namespace dorv::ui {
@@ -156,15 +157,8 @@ bool TryStrToInt(std::string_view text, int& value) {
   long long v = 0;
   for (; i < text.size(); ++i) {
     char c = text[i];
-    int d;
-    if (c >= '0' && c <= '9')
-      d = c - '0';
-    else if (base == 16 && c >= 'a' && c <= 'f')
-      d = c - 'a' + 10;
-    else if (base == 16 && c >= 'A' && c <= 'F')
-      d = c - 'A' + 10;
-    else
-      return false;
+    const int d = base::HexDigitValue(c);
+    if (d < 0 || d >= base) return false;
     v = v * base + d;
     if (v > (long long)INT_MAX + 1) return false;
   }

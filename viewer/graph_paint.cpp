@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/unit1.h"
+#include "app/main_window.h"
 #include "ui/text.h"
-#include "viewer/unit2.h"
+#include "viewer/graph_window.h"
 
 namespace dorv::viewer {
 
@@ -56,7 +56,7 @@ void TForm2::FormPaint(ui::TCanvas& c) {
   const int x0Axis = PlotOriginX;
   const int D = Divisor();
 
-  // 1. The data's name; half the number of time divisions.
+  // The data's name; half the number of time divisions.
   Label5->SetCaption(app::Form1 ? app::Form1->DataSourceName : std::string());
   const int half = (W / kDivision) / 2;
 
@@ -73,14 +73,14 @@ void TForm2::FormPaint(ui::TCanvas& c) {
     c.TextOut(Coord(x), y, s);
   };
 
-  // 2. Axes: the horizontal one three pixels thick, the vertical one two.
+  // Axes: the horizontal one three pixels thick, the vertical one two.
   line(ui::clGray, 0, y0 - 1, W, y0 - 1);
   line(ui::clBlack, 0, y0, W, y0);
   line(ui::clGray, 0, y0 + 1, W, y0 + 1);
   line(ui::clBlack, x0Axis, 0, x0Axis, H);
   line(ui::clBlack, x0Axis + 1, 0, x0Axis + 1, H);
 
-  // 3. Legend, with the axis check boxes beside their entries.
+  // Legend, with the axis check boxes beside their entries.
   const struct {
     int y;
     TColor color;
@@ -97,7 +97,7 @@ void TForm2::FormPaint(ui::TCanvas& c) {
     text(ui::cl3DDkShadow, 53, e.y - 5, e.caption);
   }
 
-  // 4. Horizontal grid every 10 counts with its temperature and G labels.
+  // Horizontal grid every 10 counts with its temperature and G labels.
   for (int t = -100; t <= 100; t += 10) {
     const int y = y0 + 2 * t;
     TColor pen = ui::clSilver;
@@ -110,7 +110,7 @@ void TForm2::FormPaint(ui::TCanvas& c) {
     if (D >= 1) text(ui::cl3DDkShadow, 5, y - 9, GridGLabel(t, D));
   }
 
-  // 5. Vertical grid; the middle line is the cursor line.
+  // Vertical grid; the middle line is the cursor line.
   int k = 0;
   for (int x = 0; x < W; x += kDivision) {
     ++k;
@@ -123,7 +123,7 @@ void TForm2::FormPaint(ui::TCanvas& c) {
     line(pen, x + x0Axis, y0 - 200, x + x0Axis, y0 + 200);
   }
 
-  // 6. The marked range: with the cursor line a box.
+  // The marked range: with the cursor line a box.
   if (RangeWidth != 0) {
     const int xr = CursorX + RangeWidth;
     line(ui::clLime, xr, CursorY - 100, xr, CursorY + 100);
@@ -131,10 +131,10 @@ void TForm2::FormPaint(ui::TCanvas& c) {
     line(ui::clLime, CursorX, CursorY + 100, xr, CursorY + 100);
   }
 
-  // 7. The cursor time above the cursor line.
+  // The cursor time above the cursor line.
   Label4->SetBounds(CursorX, CursorY - 200, Label4->Width(), Label4->Height());
 
-  // 8. Cursor sample and the average step. Only stored samples are read.
+  // Cursor sample and the average step. Only stored samples are read.
   const SampleStore& s = Samples;
   const int last = SampleEnd - 1;
   const int p = CursorSample();
@@ -174,7 +174,7 @@ void TForm2::FormPaint(ui::TCanvas& c) {
         line(wide ? ui::clGray : ui::clGreen, xa, CursorY - 2 * s.Z[i], xb, CursorY - 2 * s.Z[j]);
     };
 
-    // 9. Forward pass to the right edge or the last sample; `end` is one past
+    // Forward pass to the right edge or the last sample; `end` is one past
     // the last sample drawn.
     int i = p;
     for (; i <= last; ++i) {
@@ -192,7 +192,7 @@ void TForm2::FormPaint(ui::TCanvas& c) {
     }
     end = i;
 
-    // 10. Backward pass to the vertical axis or the first sample.
+    // Backward pass to the vertical axis or the first sample.
     for (i = p; i > kFirstSample; --i) {
       const std::int64_t x0 = px(i), x1 = px(i - 1);
       if (x0 <= x0Axis && x1 <= x0Axis) break;
@@ -203,10 +203,10 @@ void TForm2::FormPaint(ui::TCanvas& c) {
     start = i;
   }
 
-  // 11. The drawn index range in the caption.
+  // The drawn index range in the caption.
   SetCaption(ui::Format("start= %dend=%d", start, end));
 
-  // 12. Statistics of the marked range.
+  // Statistics of the marked range.
   if (RangeWidth != 0) ComputeStatistics();
 }
 

@@ -17,12 +17,12 @@
 #include <string>
 
 #include "app/program.h"
-#include "app/unit1.h"
+#include "app/main_window.h"
 #include "qtui/frontend.h"
 #include "simulator/records.h"
 #include "ui/application.h"
 #include "ui/text.h"
-#include "viewer/unit2.h"
+#include "viewer/graph_window.h"
 
 using namespace dorv;
 

@@ -5,15 +5,15 @@
 #include <stdlib.h>
 
 #include "app/program.h"
-#include "app/unit1.h"
+#include "app/main_window.h"
 #include "common/process.h"
 #include "ui/application.h"
 #include "ui/headless_modals.h"
-#include "viewer/unit2.h"
-#include "viewer/unit3.h"
-#include "viewer/unit4.h"
-#include "viewer/unit5.h"
-#include "viewer/unit6.h"
+#include "viewer/graph_window.h"
+#include "dialogs/device_id_dialog.h"
+#include "viewer/statistics_window.h"
+#include "dialogs/reservation_dialog.h"
+#include "dialogs/wait_option_dialog.h"
 
 namespace dorv::testing {
 

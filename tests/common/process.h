@@ -40,7 +40,7 @@ struct ProcessResult {
 
 // In a forked child: standard input and output from the given descriptors
 // (stderr kept when errFd is -1), the extra environment entries, then
-// argv[0] (a path) in place of the child.
+// argv[0] in place of the child (a path, or a name looked up in PATH).
 [[noreturn]] inline void ExecChild(const std::vector<std::string>& argv,
                                    const std::vector<std::string>& env, int inFd, int outFd,
                                    int errFd) {
@@ -51,7 +51,10 @@ struct ProcessResult {
   std::vector<char*> args;
   for (auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
-  execv(args[0], args.data());
+  if (argv[0].find('/') == std::string::npos)
+    execvp(args[0], args.data());
+  else
+    execv(args[0], args.data());
   _exit(127);
 }
 
@@ -112,15 +115,22 @@ inline ProcessResult RunProcess(const std::vector<std::string>& argv, const std:
 
 namespace dorv::testing {
 
-// A program running beside the test (the simulated logger), stopped with
-// SIGTERM when the object goes.
+// A program running beside the test (the simulated logger, a virtual X
+// server, the window program), stopped with SIGTERM when the object goes.
 class BackgroundProcess {
  public:
-  BackgroundProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+  // keepFd: a descriptor the program inherits (Xvfb's -displayfd); quiet:
+  // its standard error goes to /dev/null instead of the test's.
+  BackgroundProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                    int keepFd = -1, bool quiet = false) {
     int outPipe[2];
     if (pipe2(outPipe, O_CLOEXEC) != 0) return;
     pid_ = fork();
-    if (pid_ == 0) ExecChild(argv, env, open("/dev/null", O_RDWR), outPipe[1], -1);
+    if (pid_ == 0) {
+      if (keepFd >= 0) fcntl(keepFd, F_SETFD, 0);
+      int null = open("/dev/null", O_RDWR);
+      ExecChild(argv, env, null, outPipe[1], quiet ? null : -1);
+    }
     close(outPipe[1]);
     out_ = outPipe[0];
   }
@@ -153,32 +163,46 @@ class BackgroundProcess {
     Stop();
   }
 
-  // Stops it (SIGTERM, then SIGKILL after a while) and returns its exit code.
-  int Stop() {
-    if (pid_ <= 0) return -1;
-    kill(pid_, SIGTERM);
+  // Stops it with the signal (SIGKILL when it has not ended after a few
+  // seconds) and returns its exit code, or -1 when it did not exit by itself.
+  int Stop(int signalNumber = SIGTERM) {
+    if (pid_ <= 0) return exitCode_;
     int status = 0;
-    for (int i = 0; i < 300; ++i) {
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        break;
+    if (!exited_) {
+      kill(pid_, signalNumber);
+      bool gone = false;
+      for (int i = 0; i < 300 && !gone; ++i) {
+        gone = waitpid(pid_, &status, WNOHANG) == pid_;
+        if (!gone) usleep(10000);
       }
-      usleep(10000);
+      if (!gone) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, &status, 0);
+      }
+      exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, &status, 0);
-      pid_ = -1;
-    }
+    pid_ = -1;
     if (out_ >= 0) close(out_);
     out_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return exitCode_;
+  }
+  // Whether it still runs (an ended one is reaped).
+  bool Running() {
+    if (pid_ <= 0 || exited_) return false;
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      exited_ = true;
+      exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    return !exited_;
   }
   pid_t Pid() const { return pid_; }
 
  private:
   pid_t pid_ = -1;
   int out_ = -1;
+  bool exited_ = false;
+  int exitCode_ = -1;
 };
 
 // A file's bytes (empty when it cannot be read).

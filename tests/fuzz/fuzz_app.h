@@ -19,13 +19,13 @@
 #include <vector>
 
 #include "app/program.h"
-#include "app/unit1.h"
+#include "app/main_window.h"
 #include "platform/registry.h"
 #include "ui/application.h"
 #include "ui/headless_modals.h"
-#include "viewer/unit2.h"
-#include "viewer/unit4.h"
-#include "viewer/unit5.h"
+#include "viewer/graph_window.h"
+#include "viewer/statistics_window.h"
+#include "dialogs/reservation_dialog.h"
 
 namespace dorv::fuzz {
 
@@ -118,7 +118,7 @@ class App {
     touchedRows_ = 0;
     viewer::Form2->Hide();
     viewer::Form4->Hide();
-    viewer::Form5->Hide();
+    dialogs::Form5->Hide();
     Modals().Clear();
   }
   // Marks the stores as written up to these counts (cleared at the next Reset).

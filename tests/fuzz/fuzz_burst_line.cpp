@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/unit1.h"
+#include "app/main_window.h"
 #include "link/record_decoding.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "fuzz_app.h"
-#include "operations/csv_file.h"
+#include "files/csv_file.h"
 #include "ui/canvas.h"
 #include "ui/exceptions.h"
 
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!written) return 0;
 
   try {
-    f1.Memo1->SetLines(dorv::operations::LoadLines(path));
+    f1.Memo1->SetLines(dorv::files::LoadLines(path));
   } catch (const dorv::ui::Exception&) {
     return 0;
   }

@@ -11,17 +11,17 @@
 #include <string_view>
 #include <vector>
 
-#include "operations/csv_file.h"
-#include "operations/firmware_image.h"
+#include "files/csv_file.h"
+#include "files/firmware_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
   std::vector<std::string> lines;
   if ((data[0] & 1) == 0) {
-    lines = dorv::operations::SplitLines(rest);
+    lines = dorv::files::SplitLines(rest);
   } else {
-    static const std::vector<std::string> carried = dorv::operations::FirmwareImageLines();
+    static const std::vector<std::string> carried = dorv::files::FirmwareImageLines();
     lines = carried;
     while (rest.size() >= 3 && !lines.empty()) {
       size_t at = (static_cast<unsigned char>(rest[0]) << 8 | static_cast<unsigned char>(rest[1])) %
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
   }
-  std::string problem = dorv::operations::CheckFirmwareImage(lines);
+  std::string problem = dorv::files::CheckFirmwareImage(lines);
   (void)problem;
   return 0;
 }

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "fuzz_app.h"
-#include "operations/csv_file.h"
+#include "files/csv_file.h"
 #include "ui/canvas.h"
 #include "ui/exceptions.h"
 
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto* f2 = dorv::viewer::Form2;
 
   f1.ThresholdDivisor = data[0] % 100;  // "@1G=" takes up to two digits
-  std::vector<std::string> doc = dorv::operations::SplitLines(
+  std::vector<std::string> doc = dorv::files::SplitLines(
       std::string_view(reinterpret_cast<const char*>(data + 4), size - 4));
   if (doc.size() > 20000) doc.resize(20000);  // what the graph button hands over
   std::copy(doc.begin(), doc.end(), f1.RecordLines.begin());

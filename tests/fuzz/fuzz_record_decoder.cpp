@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/fixed_text.h"
+#include "link/fixed_text.h"
 #include "link/record_decoding.h"
 #include "ui/text.h"
 

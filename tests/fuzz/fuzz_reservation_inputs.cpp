@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   App& app = App::Get();
   app.Reset();
   auto& f1 = app.Main();
-  auto* d = dorv::viewer::Form5;
+  auto* d = dorv::dialogs::Form5;
   f1.ReserveTimeText = NextLine(text, line) ? line : f1.NowText.substr(5, 11);
   f1.ReserveState = (flags & 2) ? 2 : 0;
   if (flags & 2) f1.ComboBox4->SetText("予約開始");

@@ -43,10 +43,10 @@ TEST_F(Layout, EveryFormInEveryStateShowsItsControlsWhole) {
       {"download strip", &f, [&] { strip(f.ProgressBar1->Top() + 45); }},
       {"160-pixel strip", &f, [&] { strip(160); }},
       {"graph window", viewer::Form2, [] {}},
-      {"device-ID dialog", viewer::Form3, [] {}},
+      {"device-ID dialog", dialogs::Form3, [] {}},
       {"statistics window", viewer::Form4, [] {}},
-      {"reservation dialog", viewer::Form5, [] {}},
-      {"wait-option dialog", viewer::Form6, [] {}},
+      {"reservation dialog", dialogs::Form5, [] {}},
+      {"wait-option dialog", dialogs::Form6, [] {}},
   };
   for (auto& s : states) {
     SCOPED_TRACE(s.name);

@@ -27,66 +27,6 @@ namespace fs = std::filesystem;
 
 const char kConnected[] = "D-ORV KRB Updater 1.00";
 
-// A program running in the background; stopped with SIGTERM (then SIGKILL)
-// when the object goes.
-class Child {
- public:
-  // keepFd: a descriptor the child inherits (for Xvfb's -displayfd).
-  Child(std::vector<std::string> argv, const std::vector<std::string>& env, int keepFd = -1) {
-    int out[2];
-    if (pipe2(out, O_CLOEXEC)) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(out[1], 1);
-      int null = open("/dev/null", O_WRONLY);
-      dup2(null, 2);
-      if (keepFd >= 0) fcntl(keepFd, F_SETFD, 0);
-      for (auto& e : env) putenv(const_cast<char*>(e.c_str()));
-      std::vector<char*> args;
-      for (auto& a : argv) args.push_back(a.data());
-      args.push_back(nullptr);
-      execvp(args[0], args.data());
-      _exit(127);
-    }
-    close(out[1]);
-    out_ = out[0];
-  }
-  ~Child() {
-    if (pid_ > 0 && Running()) {
-      kill(pid_, SIGTERM);
-      for (int i = 0; i < 50 && Running(); ++i) std::this_thread::sleep_for(100ms);
-      if (Running()) kill(pid_, SIGKILL);
-    }
-    if (pid_ > 0) waitpid(pid_, nullptr, 0);
-    if (out_ >= 0) close(out_);
-  }
-  bool Running() {
-    if (exited_) return false;
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) exited_ = true;
-    return !exited_;
-  }
-  // The first line of its standard output, waiting up to timeout.
-  std::string FirstLine(std::chrono::milliseconds timeout) {
-    std::string line;
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-      pollfd p{out_, POLLIN, 0};
-      if (poll(&p, 1, 100) <= 0) continue;
-      char c;
-      if (read(out_, &c, 1) != 1) break;
-      if (c == '\n') return line;
-      line += c;
-    }
-    return line;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int out_ = -1;
-  bool exited_ = false;
-};
-
 // Runs a command to completion and returns its standard output.
 std::string Command(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
   std::vector<std::string> full = argv;
@@ -138,15 +78,15 @@ TEST(WindowEndToEnd, FindsTheSimulatedLoggerAndAClickReachesIt) {
   TempDir dir;
   std::string transcript = dir.path + "/transcript.txt";
   std::vector<std::string> env{"DORV_RUNTIME_DIR=" + dir.path};
-  Child logger({sim, "--com", "7", "--transcript", transcript}, env);
-  ASSERT_EQ(logger.FirstLine(5s).rfind("COM7 ", 0), 0u);
+  BackgroundProcess logger({sim, "--com", "7", "--transcript", transcript}, env, -1, true);
+  ASSERT_EQ(logger.FirstLine(5000).rfind("COM7 ", 0), 0u);
 
   // A private X server; it writes its display number when it is ready.
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
-  Child xvfb({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x1024x24",
-              "-nolisten", "tcp"},
-             {}, fds[1]);
+  BackgroundProcess xvfb({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                          "1280x1024x24", "-nolisten", "tcp"},
+                         {}, fds[1], true);
   close(fds[1]);
   std::string number;
   {
@@ -162,7 +102,8 @@ TEST(WindowEndToEnd, FindsTheSimulatedLoggerAndAClickReachesIt) {
   ASSERT_FALSE(number.empty()) << "Xvfb did not start";
   std::string display = "DISPLAY=:" + number;
 
-  Child updater({BinDir() + "/dorv-updater"}, {display, "QT_QPA_PLATFORM=xcb", env[0]});
+  BackgroundProcess updater({BinDir() + "/dorv-updater"}, {display, "QT_QPA_PLATFORM=xcb", env[0]},
+                            -1, true);
 
   // The window's title becomes the connected caption once the logger is found.
   std::string window;

@@ -91,55 +91,20 @@ void RunningSimulator::Stop() {
 
 ChildSimulator::ChildSimulator(const std::vector<std::string>& args,
                                const std::string& runtime_dir) {
-  int pipe_fds[2];
-  if (pipe2(pipe_fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
   std::vector<std::string> argv = {SimulatorProgram()};
   argv.insert(argv.end(), args.begin(), args.end());
-  const std::string env = "DORV_RUNTIME_DIR=" + runtime_dir;
-  pid_ = fork();
-  if (pid_ == 0) {
-    dup2(pipe_fds[1], 1);
-    putenv(const_cast<char*>(env.c_str()));
-    std::vector<char*> raw;
-    for (auto& a : argv) raw.push_back(const_cast<char*>(a.c_str()));
-    raw.push_back(nullptr);
-    execv(raw[0], raw.data());
-    _exit(127);
-  }
-  close(pipe_fds[1]);
-  out_ = pipe_fds[0];
+  process_ = std::make_unique<testing::BackgroundProcess>(
+      argv, std::vector<std::string>{"DORV_RUNTIME_DIR=" + runtime_dir});
   // The program announces itself with one line once it is ready.
-  const auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (first_line_.find('\n') == std::string::npos &&
-         std::chrono::steady_clock::now() < deadline) {
-    pollfd p{out_, POLLIN, 0};
-    if (poll(&p, 1, 100) <= 0) continue;
-    char c;
-    if (read(out_, &c, 1) != 1) break;
-    first_line_ += c;
-  }
-  if (!first_line_.empty() && first_line_.back() == '\n') first_line_.pop_back();
+  first_line_ = process_->FirstLine(10000);
 }
 
 ChildSimulator::~ChildSimulator() {
-  if (pid_ > 0) Stop(SIGKILL);
-  if (out_ >= 0) close(out_);
+  if (process_->Pid() > 0) process_->Stop(SIGKILL);
 }
 
 int ChildSimulator::Stop(int signal_number) {
-  if (pid_ <= 0) return -1;
-  kill(pid_, signal_number);
-  int status = 0;
-  const auto deadline = std::chrono::steady_clock::now() + 10s;
-  pid_t r = 0;
-  while ((r = waitpid(pid_, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(10ms);
-  if (r == 0) {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, &status, 0);
-  }
-  pid_ = -1;
-  return r == 0 || !WIFEXITED(status) ? -1 : WEXITSTATUS(status);
+  return process_->Stop(signal_number);
 }
 
 std::vector<std::string> ReplyLines(std::string reply) {

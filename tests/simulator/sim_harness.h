@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/process.h"
 #include "simulator/options.h"
 #include "simulator/simulator.h"
 
@@ -83,14 +84,13 @@ class ChildSimulator {
   ~ChildSimulator();
   // The first line the program printed (empty if none came in time).
   const std::string& first_line() const { return first_line_; }
-  pid_t pid() const { return pid_; }
+  pid_t pid() const { return process_->Pid(); }
   // Sends the signal and waits for the exit; returns the exit status, or -1
   // when it did not end normally in time.
   int Stop(int signal_number);
 
  private:
-  pid_t pid_ = -1;
-  int out_ = -1;
+  std::unique_ptr<testing::BackgroundProcess> process_;
   std::string first_line_;
 };
 

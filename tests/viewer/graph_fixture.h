@@ -9,14 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "app/unit1.h"
+#include "app/main_window.h"
+#include "app/program.h"
 #include "common/process.h"
 #include "ui/application.h"
 #include "ui/canvas.h"
 #include "ui/headless_modals.h"
 #include "ui/text.h"
-#include "viewer/unit2.h"
-#include "viewer/unit4.h"
+#include "viewer/graph_window.h"
+#include "viewer/statistics_window.h"
 
 namespace dorv::testing {
 
@@ -64,9 +65,7 @@ class GraphApp {
   GraphApp() {
     static TempDir runtime;  // anything the windows keep at run time goes here
     setenv("DORV_RUNTIME_DIR", runtime.path.c_str(), 1);
-    app_.CreateForm(app::Form1);
-    app_.CreateForm(viewer::Form2);
-    app_.CreateForm(viewer::Form4);
+    app::CreateForms(app_);
     f2 = viewer::Form2;
     f4 = viewer::Form4;
   }

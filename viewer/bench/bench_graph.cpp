@@ -11,12 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "app/unit1.h"
+#include "app/main_window.h"
+#include "app/program.h"
 #include "ui/application.h"
 #include "ui/raster_canvas.h"
 #include "ui/text.h"
-#include "viewer/unit2.h"
-#include "viewer/unit4.h"
+#include "viewer/graph_window.h"
+#include "viewer/statistics_window.h"
 
 namespace {
 
@@ -75,9 +76,7 @@ int main() {
   double parseMs = 0, smallMs = 0, largeMs = 0;
   {
     ui::TApplication application;
-    application.CreateForm(app::Form1);
-    application.CreateForm(viewer::Form2);
-    application.CreateForm(viewer::Form4);
+    app::CreateForms(application);
     auto* g = viewer::Form2;
 
     // Parsing: the graph's refill and parse of 20000 handed-over lines.
