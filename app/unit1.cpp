@@ -33,7 +33,6 @@ class PortBytes : public ByteSource {
 TForm1::TForm1() : TForm("Form1") {
   // Unit start-up: the record store exists for the whole run.
   RecordLines.assign(kRecordCapacity, std::string());
-  FastRows.assign(kRecordCapacity, {});
   Registry = RegistryFactory();
   BindControls();
   Memo2->SetLines(operations::FirmwareImageLines());

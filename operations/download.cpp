@@ -146,7 +146,7 @@ void TForm1::Button12Click() {
   }
   RecordCount = Memo1->Count() < kGraphLines ? Memo1->Count() : kGraphLines;
   for (int k = 0; k < RecordCount; ++k) {
-    std::string line = Memo1->Line(k).substr(0, kGraphLineWidth);
+    std::string line(Memo1->Lines()[k].substr(0, kGraphLineWidth));
     // A four-character fraction becomes the three-character one the graph reads.
     if (line.size() > 24 && line[24] == ',') line.erase(22, 1);
     RecordLines[k] = line;

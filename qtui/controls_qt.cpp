@@ -612,7 +612,7 @@ class MemoView : public ControlView {
         }
         text_->setPlainText(all);
       }
-      shown_ = lines;  // at most kDocumentLines
+      shown_ = lines.ToVector();  // at most kDocumentLines
     }
     shownCount_ = lines.size();
     shownReplacements_ = model_.Replacements();
