@@ -33,22 +33,26 @@ class PortBytes : public ByteSource {
 TForm1::TForm1() : TForm("Form1") {
   // Unit start-up: the record store exists for the whole run.
   RecordLines.assign(kRecordCapacity, std::string());
-  FastRows.assign(kRecordCapacity, {});
   Registry = RegistryFactory();
   BindControls();
   Memo2->SetLines(files::FirmwareImageLines());
   CarriesReleaseFirmware = files::FirmwareImageIsRelease();
   CreateSerialPort();
   WireEvents();
-  // The reply watchdog runs for the whole run; it acts only while an
-  // exchange is open.
+  // The reply watchdog is armed only while an exchange is open: from the
+  // port's opening until its close, or, for a monitor request that outlives
+  // the port, until the request ends (the watchdog's own tick disarms it).
   watchdog_ = std::make_unique<ui::TTimer>("ReplyWatchdog");
   ReplyWatchdog = watchdog_.get();
+  ReplyWatchdog->SetEnabled(false);
   ReplyWatchdog->SetInterval(250);
   ReplyWatchdog->SetOnTimer([this] {
     // A monitor request stays open until its prompt even when a tick has
     // closed the port meanwhile, so it is watched with the port closed too.
-    if (!SerialPort1->Open() && MonitorRequestOpen == 0) return;
+    if (!SerialPort1->Open() && MonitorRequestOpen == 0) {
+      ReplyWatchdog->SetEnabled(false);
+      return;
+    }
     // Nothing counts while a box of the program is open, and an exchange is
     // never ended from inside its own receive handler (only a box of the
     // handler runs the loop there), which would go on reading and sending
@@ -57,6 +61,9 @@ TForm1::TForm1() : TForm("Form1") {
     // The loader's prompt and the restart have time limits of their own.
     bool waiting = FirmwareWait != FirmwarePhase::Idle;
     if (waiting ? FirmwareWaitExpired() : ReplySilenceExceeded()) ReplyTimedOut();
+  });
+  SerialPort1->RegisterUserCallback(this, [this](serial::TCustomSerialPort*, bool opening) {
+    ReplyWatchdog->SetEnabled(opening || MonitorRequestOpen != 0);
   });
 
   auto num = [](const int& v) { return [&v] { return std::to_string(v); }; };
@@ -127,6 +134,7 @@ TForm1::TForm1() : TForm("Form1") {
 }
 
 TForm1::~TForm1() {
+  SerialPort1->DeregisterUserCallback(this);
   watchdog_.reset();
   // Close while the window still exists, with no handler left to run for a
   // delivery that the close lets through.

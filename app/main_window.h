@@ -19,6 +19,7 @@
 #include "ui/dialogs.h"
 #include "ui/event_loop.h"
 #include "ui/form.h"
+#include "ui/zeroed_array.h"
 
 namespace dorv::app {
 
@@ -186,7 +187,7 @@ class TForm1 : public ui::TForm, public designs::Form1Controls<TForm1> {
   std::vector<std::string> RecordLines;
   int RecordCount = 0;
   int DataCount = 0;
-  std::vector<std::array<char, kFastRowWidth>> FastRows;
+  ui::ZeroedArray<std::array<char, kFastRowWidth>> FastRows{kRecordCapacity};
   int FastRowColumn = 0;
   std::string FastStartText;
   std::string FastEndText;

@@ -6,6 +6,7 @@
 
 #include "app/main_window.h"
 #include "files/csv_file.h"
+#include "platform/shell.h"
 #include "serial/serial_port.h"
 #include "ui/application.h"
 #include "ui/text.h"
@@ -70,6 +71,9 @@ void TForm1::CompleteDownload() {
   Memo1->BeginUpdate();
   for (int i = 0; i < count; ++i) {
     LineBuf.Set(RecordLines[i]);
+    // The received line is needed no more once decoded: the document holds
+    // the record now.
+    std::string().swap(RecordLines[i]);
     bool irregular = link::DecodeRecord(LineBuf, DecodeYear, HasMillisDigit, Decode);
     if (irregular) Memo1->Add(marker);
     Memo1->Add(LineBuf.Str());
@@ -79,6 +83,7 @@ void TForm1::CompleteDownload() {
       ProgressBar1->SetPosition(static_cast<int>(std::min<long long>(p, INT32_MAX)));
   }
   Memo1->EndUpdate();
+  platform::ReleaseFreedMemory();  // the received lines' blocks
   RecordCount = count;
   auto& modals = ui::Application()->Modals();
   if (Decode.IrregularSeen == 1) modals.ShowMessage("時間不整合");
@@ -146,7 +151,7 @@ void TForm1::Button12Click() {
   }
   RecordCount = Memo1->Count() < kGraphLines ? Memo1->Count() : kGraphLines;
   for (int k = 0; k < RecordCount; ++k) {
-    std::string line = Memo1->Line(k).substr(0, kGraphLineWidth);
+    std::string line(Memo1->Lines()[k].substr(0, kGraphLineWidth));
     // A four-character fraction becomes the three-character one the graph reads.
     if (line.size() > 24 && line[24] == ',') line.erase(22, 1);
     RecordLines[k] = line;

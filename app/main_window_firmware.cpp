@@ -19,7 +19,7 @@ constexpr int kRestartWaitMs = 15000;
 
 void TForm1::Button39Click() {
   // A damaged image is never sent: the logger would be left half-written.
-  std::string problem = files::CheckFirmwareImage(Memo2->Lines());
+  std::string problem = files::CheckFirmwareImage(Memo2->Lines().ToVector());
   auto& modals = ui::Application()->Modals();
   if (!problem.empty()) {
     modals.ShowMessage("ファームウェアのイメージが壊れています。書き換えを中止します。\n" +

@@ -45,49 +45,52 @@ void TForm1::Timer1Timer() {
   // another one.
   Label6->SetCaption(NowText);
   SerialPort1->SetOpen(false);
-  Edit5->SetText("");
-  // The serial-port map.
+  // The serial-port map. The controls are touched only when what was
+  // found changed: each takes its end value once, rather than passing
+  // through the search's intermediate values every tick.
   bool anyVcp = false;
   std::vector<std::string> names;
   if (Registry->OpenKeyReadOnly(platform::kSerialCommKey)) names = Registry->GetValueNames();
-  // The lists are touched only when what was found changed.
   if (ListBox1->Items() != names) ListBox1->SetItems(names);
   for (auto& n : names)
     if (n.find("VCP") != std::string::npos) anyVcp = true;
   bool found = false;
+  std::string deviceWord;  // Edit5: the word of the last device key read
   if (anyVcp && !names.empty()) {
     // Candidates: the port names of the "VCP" devices.
-    SetCaption("Serching D-ORV" + TitleSuffix);
+    std::string searching = "Serching D-ORV";
     std::vector<std::string> ports;
     for (auto& n : names) {
       if (n.find("VCP") == std::string::npos) continue;
-      Edit4->SetText(Registry->ReadString(n));
-      ports.push_back(Edit4->Text());
+      ports.push_back(Registry->ReadString(n));
     }
     Registry->CloseKey();
+    Edit4->SetText(ports.back());
     if (ListBox2->Items() != ports) ListBox2->SetItems(std::move(ports));
     int last = static_cast<int>(ListBox2->Items().size()) - 1;
     if (UpDown1->Max() != last) UpDown1->SetMax(last);
     // The logger's own device key.
     auto tryKey = [&](const char* identity, const char* word) {
       if (!Registry->OpenKeyReadOnly(platform::DeviceKeyPath(identity))) return;
-      Edit5->SetText(Registry->ReadString("PortName"));
+      std::string portName = Registry->ReadString("PortName");
       Registry->CloseKey();
       for (auto& port : ListBox2->Items())
-        if (port == Edit5->Text()) {
+        if (port == portName) {
           found = true;
-          Edit3->SetText(Edit5->Text());
+          Edit3->SetText(portName);
         }
-      Edit5->SetText(word);
+      deviceWord = word;
     };
     tryKey(platform::kLoggerIdentity, "DORV");
     // A generic converter, only when asked for.
     if (!found && CheckBox1->Checked()) {
-      SetCaption("Serching FTDI" + TitleSuffix);
+      searching = "Serching FTDI";
       tryKey(platform::kGenericFtdiIdentity, "FTDI");
     }
+    Edit5->SetText(deviceWord);
     if (!found) {
       // Ports, but not the logger's.
+      SetCaption(searching + TitleSuffix);
       Image4->Show();
       Image5->Hide();
       Button45->Hide();
@@ -155,6 +158,7 @@ void TForm1::Timer1Timer() {
       }
     }
   } else {
+    Edit5->SetText("");
     if (!names.empty()) Registry->CloseKey();
     // No port at all.
     SetCaption("Can't find a DORV" + TitleSuffix);

@@ -107,17 +107,21 @@ std::string TempName(const std::string& dir, const std::string& base) {
   return dir + "/" + TempPrefix(base) + std::to_string(getpid()) + "-XXXXXX";
 }
 
-}  // namespace
-
-void SaveLines(const std::string& path, const std::vector<std::string>& lines) {
+// The file's text: every line followed by CR LF.
+template <class Lines>
+std::string JoinLines(const Lines& lines) {
   std::string text;
   size_t total = 0;
-  for (auto& l : lines) total += l.size() + 2;
+  for (std::string_view l : lines) total += l.size() + 2;
   text.reserve(total);
-  for (auto& l : lines) {
+  for (std::string_view l : lines) {
     text += l;
     text += "\r\n";
   }
+  return text;
+}
+
+void SaveText(const std::string& path, const std::string& text) {
   const std::string target = SaveTarget(path);
   if (target.empty()) Fail("保存できません", path, ELOOP);
   const std::string dir = DirOf(target), base = BaseOf(target);
@@ -193,6 +197,16 @@ void SaveLines(const std::string& path, const std::vector<std::string>& lines) {
     fsync(dfd);
     close(dfd);
   }
+}
+
+}  // namespace
+
+void SaveLines(const std::string& path, const std::vector<std::string>& lines) {
+  SaveText(path, JoinLines(lines));
+}
+
+void SaveLines(const std::string& path, const ui::LineStore& lines) {
+  SaveText(path, JoinLines(lines));
 }
 
 std::vector<std::string> LoadLines(const std::string& path) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "files/text_lines.h"  // SplitLines
+#include "ui/line_store.h"
 
 namespace dorv::files {
 
@@ -19,6 +20,7 @@ namespace dorv::files {
 // Throws ui::Exception with a clear message (the old file and the caller's
 // lines stay as they were).
 void SaveLines(const std::string& path, const std::vector<std::string>& lines);
+void SaveLines(const std::string& path, const ui::LineStore& lines);
 
 // Reads a file's lines (ended by CR LF, LF or CR). Throws ui::Exception when
 // the file cannot be read, and for anything but a regular file (a FIFO or a

@@ -612,7 +612,7 @@ class MemoView : public ControlView {
         }
         text_->setPlainText(all);
       }
-      shown_ = lines;  // at most kDocumentLines
+      shown_ = lines.ToVector();  // at most kDocumentLines
     }
     shownCount_ = lines.size();
     shownReplacements_ = model_.Replacements();
@@ -793,8 +793,15 @@ void ControlView::Sync(Prop p) {
       break;
     case Prop::Font: {
       widget_->setFont(ToQFont(model_.Font()));
-      QPalette pal = widget_->palette();
+      // The text colour, set only where the widget does not show it already
+      // (most fonts have the standard colour): a palette set on a widget is
+      // a copy of its own.
       QColor c = ToQColor(model_.Font().Color);
+      const QPalette& shown = widget_->palette();
+      if (shown.color(QPalette::WindowText) == c && shown.color(QPalette::Text) == c &&
+          shown.color(QPalette::ButtonText) == c)
+        break;
+      QPalette pal = shown;
       pal.setColor(QPalette::WindowText, c);
       pal.setColor(QPalette::Text, c);
       pal.setColor(QPalette::ButtonText, c);

@@ -54,15 +54,6 @@ FormWindow::FormWindow(ui::TForm& form, Qt::WindowModality modality)
   setPalette(pal);
   setFont(ToQFont(form.Font()));
 
-  for (auto& c : form.Components())
-    if (auto* ctl = dynamic_cast<ui::TControl*>(c.get()))
-      if (auto view = MakeControlView(*ctl, this)) controls_.push_back(std::move(view));
-  // Windowed controls lie above labels and pictures, whatever the order.
-  for (auto& v : controls_) {
-    auto k = v->Model().GetKind();
-    if (k == ui::Kind::Label || k == ui::Kind::Image) v->Widget()->lower();
-  }
-
   form_.SetInvalidateHook([this] { update(); });
   form_.SetGrabHook([this](int& w, int& h, std::vector<unsigned char>& rgb) {
     QImage image = ClientImage().convertToFormat(QImage::Format_RGB888);
@@ -85,13 +76,28 @@ FormWindow::~FormWindow() {
   controls_.clear();
 }
 
-QWidget* FormWindow::ControlWidget(const std::string& name) const {
+void FormWindow::MakeControls() {
+  if (controlsMade_) return;
+  controlsMade_ = true;
+  for (auto& c : form_.Components())
+    if (auto* ctl = dynamic_cast<ui::TControl*>(c.get()))
+      if (auto view = MakeControlView(*ctl, this)) controls_.push_back(std::move(view));
+  // Windowed controls lie above labels and pictures, whatever the order.
+  for (auto& v : controls_) {
+    auto k = v->Model().GetKind();
+    if (k == ui::Kind::Label || k == ui::Kind::Image) v->Widget()->lower();
+  }
+}
+
+QWidget* FormWindow::ControlWidget(const std::string& name) {
+  MakeControls();
   for (auto& v : controls_)
     if (v->Model().Name() == name) return v->Widget();
   return nullptr;
 }
 
 QImage FormWindow::ClientImage() {
+  MakeControls();
   return grab().toImage();
 }
 
@@ -105,6 +111,7 @@ void FormWindow::Sync(ui::Prop p) {
       break;
     case ui::Prop::Visible:
       if (form_.Visible() && !isVisible()) {
+        MakeControls();
         ApplyGeometry();
         show();
         raise();

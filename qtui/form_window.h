@@ -64,8 +64,9 @@ class FormWindow : public QWidget {
   ~FormWindow() override;
 
   ui::TForm& Model() const { return form_; }
-  // The widget of a control by name (null when there is none).
-  QWidget* ControlWidget(const std::string& name) const;
+  // The widget of a control by name (null when there is none); asking makes
+  // the controls' widgets of a window not yet shown.
+  QWidget* ControlWidget(const std::string& name);
   // The client area as drawn now, for printing and screenshots.
   QImage ClientImage();
 
@@ -77,12 +78,17 @@ class FormWindow : public QWidget {
   void resizeEvent(QResizeEvent* e) override;
 
  private:
+  // The controls' widgets, made when first needed (the window first shown,
+  // a widget or a picture asked for): a window that is never shown costs
+  // no widgets.
+  void MakeControls();
   void Sync(ui::Prop p);
   void ApplyGeometry();
   void TakeGeometryFromWindow();
 
   ui::TForm& form_;
   std::vector<std::unique_ptr<ControlView>> controls_;
+  bool controlsMade_ = false;
   int observer_ = 0;
   int applying_ = 0;
 };

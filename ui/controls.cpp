@@ -64,8 +64,9 @@ int IndexOf(const std::string& prop, const std::string& head) {
   return v;
 }
 
-bool ListProperty(const std::vector<std::string>& items, const std::string& head,
-                  const std::string& prop, std::string& out, bool cp932) {
+template <class Lines>
+bool ListProperty(const Lines& items, const std::string& head, const std::string& prop,
+                  std::string& out, bool cp932) {
   if (prop == head + ".Count") {
     out = std::to_string(items.size());
     return true;
@@ -76,7 +77,7 @@ bool ListProperty(const std::vector<std::string>& items, const std::string& head
     out.clear();
     return true;
   }
-  out = cp932 ? Cp932ToUtf8Escaped(items[i]) : items[i];
+  out = cp932 ? Cp932ToUtf8Escaped(items[i]) : std::string(items[i]);
   return true;
 }
 }  // namespace
@@ -351,8 +352,8 @@ bool TCheckBox::GetProperty(const std::string& prop, std::string& out) const {
 
 // ---- TMemo ----
 
-void TMemo::Add(const std::string& line) {
-  lines_.push_back(line);
+void TMemo::Add(std::string_view line) {
+  lines_.PushBack(line);
   if (updating_)
     dirty_ = true;
   else
@@ -361,7 +362,7 @@ void TMemo::Add(const std::string& line) {
 
 void TMemo::Clear() {
   if (lines_.empty()) return;
-  lines_.clear();
+  lines_.Clear();
   ++replacements_;
   if (updating_)
     dirty_ = true;
@@ -370,6 +371,15 @@ void TMemo::Clear() {
 }
 
 void TMemo::SetLines(std::vector<std::string> lines) {
+  lines_.Assign(lines);
+  ++replacements_;
+  if (updating_)
+    dirty_ = true;
+  else
+    Changed(Prop::Lines);
+}
+
+void TMemo::SetLines(LineStore lines) {
   lines_ = std::move(lines);
   ++replacements_;
   if (updating_)
@@ -379,7 +389,7 @@ void TMemo::SetLines(std::vector<std::string> lines) {
 }
 
 void TMemo::SetLine(int i, const std::string& s) {
-  lines_.at(i) = s;
+  lines_.Set(static_cast<size_t>(i), s);
   ++replacements_;
   if (updating_)
     dirty_ = true;
@@ -398,7 +408,7 @@ bool TMemo::GetProperty(const std::string& prop, std::string& out) const {
   if (ListProperty(lines_, "Lines", prop, out, true)) return true;
   if (prop == "Text") {
     out.clear();
-    for (auto& l : lines_) out += Cp932ToUtf8Escaped(l) + "\r\n";
+    for (std::string_view l : lines_) out += Cp932ToUtf8Escaped(l) + "\r\n";
     return true;
   }
   return TControl::GetProperty(prop, out);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/line_store.h"
 #include "ui/types.h"
 
 namespace dorv::ui {
@@ -250,12 +251,14 @@ class TCheckBox : public TControl {
 class TMemo : public TControl {
  public:
   explicit TMemo(std::string name) : TControl(std::move(name), Kind::Memo) {}
-  const std::vector<std::string>& Lines() const { return lines_; }
+  // The document's lines, kept in one buffer (see LineStore).
+  const LineStore& Lines() const { return lines_; }
   int Count() const { return static_cast<int>(lines_.size()); }
-  const std::string& Line(int i) const { return lines_.at(i); }
-  void Add(const std::string& line);
+  std::string Line(int i) const { return std::string(lines_.at(i)); }
+  void Add(std::string_view line);
   void Clear();
   void SetLines(std::vector<std::string> lines);
+  void SetLines(LineStore lines);
   void SetLine(int i, const std::string& s);
   // Many adds announce themselves once, at EndUpdate.
   void BeginUpdate() { ++updating_; }
@@ -266,7 +269,7 @@ class TMemo : public TControl {
   uint64_t Replacements() const { return replacements_; }
 
  private:
-  std::vector<std::string> lines_;
+  LineStore lines_;
   uint64_t replacements_ = 0;
   int updating_ = 0;
   bool dirty_ = false;

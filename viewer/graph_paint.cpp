@@ -219,7 +219,7 @@ void TForm2::ComputeStatistics() {
   const int n = e - s;
   StatMean = 0;
   if (n <= 0) return;
-  const std::vector<int>& axis = StatAxis == 1 ? Samples.Y : StatAxis == 2 ? Samples.Z : Samples.X;
+  const auto& axis = StatAxis == 1 ? Samples.Y : StatAxis == 2 ? Samples.Z : Samples.X;
   int mx = axis[s], mn = axis[s];
   std::int64_t sum = 0;
   for (int i = s; i < e; ++i) {

@@ -55,12 +55,14 @@ int ScanField(std::string_view field) {
   return negative ? -v : v;
 }
 
-void ParseSamples(const std::vector<std::string>& lines, int lineCount, SampleStore& store,
-                  ParseProgress& progress) {
-  std::fill(store.Time.begin(), store.Time.end(), 0);
-  std::fill(store.X.begin(), store.X.end(), 0);
-  std::fill(store.Y.begin(), store.Y.end(), 0);
-  std::fill(store.Z.begin(), store.Z.end(), 0);
+namespace {
+
+template <class Lines>
+void Parse(const Lines& lines, int lineCount, SampleStore& store, ParseProgress& progress) {
+  store.Time.Clear();
+  store.X.Clear();
+  store.Y.Clear();
+  store.Z.Clear();
   progress = ParseProgress{};
 
   // The last three lines are never parsed; nothing beyond the store or the
@@ -113,6 +115,18 @@ void ParseSamples(const std::vector<std::string>& lines, int lineCount, SampleSt
     progress.lastTime.assign(Copy(p, 1, 14));
     progress.end = i + 1;
   }
+}
+
+}  // namespace
+
+void ParseSamples(const std::vector<std::string>& lines, int lineCount, SampleStore& store,
+                  ParseProgress& progress) {
+  Parse(lines, lineCount, store, progress);
+}
+
+void ParseSamples(const ui::LineStore& lines, int lineCount, SampleStore& store,
+                  ParseProgress& progress) {
+  Parse(lines, lineCount, store, progress);
 }
 
 }  // namespace dorv::viewer

@@ -6,6 +6,9 @@
 #include <string_view>
 #include <vector>
 
+#include "ui/line_store.h"
+#include "ui/zeroed_array.h"
+
 namespace dorv::viewer {
 
 constexpr int kSampleCapacity = 72500;  // entries per series
@@ -21,11 +24,12 @@ struct SampleLabelText {
 // are never filled). Times are milliseconds since midnight of the first
 // line's day plus a day for every change of the day of month; they are kept
 // in 64 bits so that weeks of data neither wrap nor look like backward steps.
+// The entries start as zeros, and only those written take memory.
 struct SampleStore {
   SampleStore();
-  std::vector<SampleLabelText> Label;
-  std::vector<std::int64_t> Time;
-  std::vector<int> X, Y, Z, Temp, Extra;
+  ui::ZeroedArray<SampleLabelText> Label;
+  ui::ZeroedArray<std::int64_t> Time;
+  ui::ZeroedArray<int> X, Y, Z, Temp, Extra;
 };
 
 // How far a parse got; filled as it goes, so that it is meaningful also when
@@ -43,6 +47,8 @@ struct ParseProgress {
 // part that is not a number raises ui::EConvertError with the toolkit's
 // message; the lines before it stay stored and `progress` says how far it got.
 void ParseSamples(const std::vector<std::string>& lines, int lineCount, SampleStore& store,
+                  ParseProgress& progress);
+void ParseSamples(const ui::LineStore& lines, int lineCount, SampleStore& store,
                   ParseProgress& progress);
 
 // The value of a value field as "%d" scans it: leading white space, a sign,

@@ -103,11 +103,11 @@ void TForm2::FormClose() {
 }
 
 void TForm2::Button1Click() {
-  std::vector<std::string> lines;
+  ui::LineStore lines;
   if (app::Form1) {
     const auto& records = app::Form1->RecordLines;
     const int count = std::clamp(app::Form1->RecordCount, 0, static_cast<int>(records.size()));
-    lines.assign(records.begin(), records.begin() + count);
+    for (int i = 0; i < count; ++i) lines.PushBack(records[i]);
   }
   Memo1->SetLines(std::move(lines));
 }

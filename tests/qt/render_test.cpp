@@ -414,6 +414,25 @@ TEST(ModelChanges, ALabelOfFixedWidthShortensALongText) {
   EXPECT_EQ(fixed->toolTip(), "");
 }
 
+TEST(ModelChanges, AWindowFirstShownShowsWhatChangedWhileItWasHidden) {
+  ui::TApplication app;
+  ui::TForm form("Later", ui::TForm::DesignText{kAllKinds});
+  FormWindow window(form);
+  // A window never shown has no widgets yet.
+  EXPECT_TRUE(window.findChildren<QWidget*>().isEmpty());
+  form.Find<ui::TButton>("Button1")->SetCaption("送信");
+  form.Find<ui::TCheckBox>("CheckBox1")->SetChecked(true);
+  form.Find<ui::TEdit>("Edit1")->SetText("42");
+  form.Find<ui::TMemo>("Memo1")->SetLines({"a", "b"});
+  form.Find<ui::TButton>("Hidden1")->Show();
+  form.Show();
+  QApplication::processEvents();
+  CheckRendered(form, window);
+  EXPECT_TRUE(qobject_cast<QCheckBox*>(window.ControlWidget("CheckBox1"))->isChecked());
+  EXPECT_EQ(qobject_cast<QPlainTextEdit*>(window.ControlWidget("Memo1"))->toPlainText(), "a\nb");
+  EXPECT_TRUE(window.ControlWidget("Hidden1")->isVisibleTo(&window));
+}
+
 TEST(ModelChanges, DocumentLinesAreShownConvertedFromCp932) {
   TestWindow t;
   auto* memo = t.Model<ui::TMemo>("Memo1");
