@@ -357,6 +357,44 @@ TEST_F(Cli, ListAndInfo) {
                   });
 }
 
+// The bash completion that installations carry: what it offers after the
+// words typed so far.
+TEST_F(Cli, BashCompletion) {
+  auto logger = StartLogger(7);
+  struct {
+    std::vector<std::string> words;  // after "dorv"; the last is being typed
+    std::vector<std::string> offered;
+    std::vector<std::string> notOffered;
+  } cases[] = {
+      {{""}, {"list", "set", "reserve", "burst", "--help"}, {}},
+      {{"mo"}, {"monitor"}, {"list"}},
+      {{"set", ""}, {"interval", "threshold", "buzzer", "low-temp"}, {"--port"}},
+      {{"set", "interval", "3"}, {"30sec", "30min", "3min"}, {"1min"}},
+      {{"set", "buzzer", ""}, {"on", "off"}, {}},
+      {{"set", "threshold", ""}, {}, {"on", "interval"}},
+      {{"set", "--port", "COM7", "sampling", "R"}, {"Real(32Hz)"}, {}},
+      {{"monitor", "--"}, {"--count", "--json", "--port"}, {"--all"}},
+      {{"download", "--"}, {"--all"}, {"--json"}},
+      {{"info", "--port", ""}, {"COM7", "/dev/pts/"}, {}},
+  };
+  const std::string completion = std::string(DORV_SOURCE_ROOT) + "/dist/linux/dorv.bash-completion";
+  for (auto& c : cases) {
+    std::string words = "'" + BinDir() + "/dorv'";
+    for (auto& w : c.words) words += " '" + w + "'";
+    std::string script = "source '" + completion + "'; COMP_WORDS=(" + words +
+                         "); COMP_CWORD=" + std::to_string(c.words.size()) +
+                         "; _dorv; printf '%s\\n' \"${COMPREPLY[@]}\"";
+    auto r = RunProcess({"/bin/bash", "-c", script}, "", Env());
+    std::string line;
+    for (auto& w : c.words) line += w + " ";
+    EXPECT_EQ(r.exitCode, 0) << line << r.err;
+    EXPECT_EQ(r.err, "") << line;
+    for (auto& o : c.offered) EXPECT_NE(r.out.find(o), std::string::npos) << line << "\n" << r.out;
+    for (auto& o : c.notOffered)
+      EXPECT_EQ(r.out.find(o + "\n"), std::string::npos) << line << "\n" << r.out;
+  }
+}
+
 TEST(CliPorts, PortNamesKindsAndSerialNumbers) {
   platform::SerialDeviceInfo sim{"COM7", "/dev/pts/3", "VID_0403+PID_6001+DORV0001A", true};
   struct {
