@@ -160,6 +160,21 @@ bool ChoosePort(const std::string& wanted, SerialDeviceInfo& chosen, int& code) 
 // How long the forms may take to connect.
 constexpr auto kConnectLimit = 15s;
 
+// The window's connection ends with an answer still on the wire: the
+// wake-up goes out twice and each answer asks for the status, so the
+// exchange is over at the first status answer's prompt while the second
+// streams in (about 35 ms at 115200 baud). A person takes longer than that
+// before the next click; the command line waits this long after every
+// exchange, so that the tail of an old answer is not read as the start of
+// the next one (a download would take it for records).
+constexpr auto kLineSettle = 250ms;
+
+bool Quiet(app::TForm1& f) {
+  return f.Timer1->Interval() != 0 && f.LoggerAwake == 1 && f.FirstQueryPending == 0 &&
+         f.PendingCmd1.Empty() && f.PendingCmd2.Empty() && f.PendingCmd3.Empty() &&
+         f.SerialPort1->PortPhase() == serial::TPortPhase::ppClosed;
+}
+
 int WithConnectedForms(const SerialDeviceInfo& port, const std::function<int(app::TForm1&)>& work) {
   platform::RestrictSerialDevices(port.portName);
   app::ProgramHooks hooks;
@@ -187,6 +202,8 @@ int WithConnectedForms(const SerialDeviceInfo& port, const std::function<int(app
       for (auto& m : modals.Messages()) why += "\n  " + m;
       return Failure(why);
     }
+    if (!WaitForQuiet(form))
+      return Failure(port.portName + ": the logger did not finish answering");
     // What the window said while connecting (a count it doubts) is passed on.
     for (auto& m : TakeMessages()) std::cerr << "dorv: " << port.portName << ": " << m << "\n";
     // What a handler raises is a failure of the command (the program's own
@@ -209,13 +226,15 @@ int OnChosenLogger(const std::string& wanted,
 }
 
 bool WaitForQuiet(app::TForm1& f, std::chrono::milliseconds limit) {
-  return ui::Application()->Loop().RunUntil(
-      [&] {
-        return f.Timer1->Interval() != 0 && f.LoggerAwake == 1 && f.FirstQueryPending == 0 &&
-               f.PendingCmd1.Empty() && f.PendingCmd2.Empty() && f.PendingCmd3.Empty() &&
-               f.SerialPort1->PortPhase() == serial::TPortPhase::ppClosed;
-      },
-      limit);
+  auto& loop = ui::Application()->Loop();
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0 || !loop.RunUntil([&] { return Quiet(f); }, left)) return false;
+    // Quiet through the settling time too: nothing began meanwhile.
+    if (!loop.RunUntil([&] { return !Quiet(f); }, kLineSettle)) return true;
+  }
 }
 
 bool ReadStatusAgain(app::TForm1& f) {
