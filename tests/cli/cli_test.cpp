@@ -282,6 +282,23 @@ TEST_F(Cli, MonitorPrintsOneLinePerAnswer) {
   EXPECT_EQ(lines, 2);
 }
 
+// Without --count the monitor runs until it is told to stop, which is no
+// failure; a logger that falls silent is one.
+TEST_F(Cli, MonitorEndsAtSigtermAndFailsOnSilence) {
+  {
+    auto logger = StartLogger(7);
+    BackgroundProcess monitor({BinDir() + "/dorv", "monitor"}, Env());
+    std::string first = monitor.FirstLine();
+    EXPECT_NE(first.find(" X="), std::string::npos) << first;
+    EXPECT_EQ(monitor.Stop(), 0);
+  }
+  auto logger = StartLogger(8, {"--fault", "unplug-after=1500"});
+  auto r = Dorv({"monitor"});
+  EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+  EXPECT_NE(r.err.find("dorv: COM8: the logger stopped answering"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find(" X="), std::string::npos) << r.out;  // the lines before
+}
+
 TEST_F(Cli, BurstSavesTheWindowsDocument) {
   auto logger = StartLogger(7);
   std::string file = dir.path + "/burst.csv";
