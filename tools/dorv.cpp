@@ -271,7 +271,7 @@ namespace {
 using dorv::cli::Invocation;
 
 // Which options each command takes.
-struct CommandSpec {
+struct CommandOptions {
   int (*run)(const Invocation&);
   size_t words;  // arguments that are no option
   bool port, json, out, all, count;
@@ -281,7 +281,7 @@ int ListCommand(const Invocation& inv) {
   return dorv::cli::List(inv.json);
 }
 
-const std::map<std::string, CommandSpec> kCommands = {
+const std::map<std::string, CommandOptions> kCommands = {
     {"list", {ListCommand, 0, false, true, false, false, false}},
     {"info", {dorv::cli::Info, 0, true, true, false, false, false}},
     {"download", {dorv::cli::Download, 0, true, false, true, true, false}},
@@ -309,9 +309,9 @@ int main(int argc, char** argv) {
   }
   Invocation inv;
   inv.command = args[0];
-  auto spec = kCommands.find(inv.command);
-  if (spec == kCommands.end()) return Usage("unknown command " + inv.command);
-  const CommandSpec& c = spec->second;
+  auto entry = kCommands.find(inv.command);
+  if (entry == kCommands.end()) return Usage("unknown command " + inv.command);
+  const CommandOptions& c = entry->second;
   const std::string help = dorv::cli::CommandHelp(inv.command);
   auto unexpected = [&](const std::string& what) {
     std::cerr << "dorv: " << inv.command << ": " << what << "\n" << help;
