@@ -78,8 +78,9 @@ bool ParseCommandLine(int argc, const char* const* argv, Options& o, std::string
     if (size_t eq = opt.find('='); opt.starts_with("--") && eq != std::string_view::npos) {
       value = opt.substr(eq + 1);
       opt = opt.substr(0, eq);
-    } else if (opt == "--com" || opt == "--identity" || opt == "--records" || opt == "--seed" ||
-               opt == "--pace-baud" || opt == "--fault" || opt == "--transcript") {
+    } else if (opt == "--com" || opt == "--identity" || opt == "--serial" || opt == "--records" ||
+               opt == "--seed" || opt == "--pace-baud" || opt == "--fault" ||
+               opt == "--transcript") {
       if (i + 1 >= argc) {
         error = std::string(opt) + " needs a value";
         return false;
@@ -95,6 +96,13 @@ bool ParseCommandLine(int argc, const char* const* argv, Options& o, std::string
     } else if (opt == "--identity") {
       if (value != "dorv" && value != "ftdi") return bad();
       o.ftdi_identity = value == "ftdi";
+    } else if (opt == "--serial") {
+      // Letters and digits as FTDI serial numbers have them; a "+" or a line
+      // end would break the registration's identity.
+      if (value.empty() || value.size() > 16 ||
+          value.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789") != std::string_view::npos)
+        return bad();
+      o.serial = std::string(value);
     } else if (opt == "--records") {
       if (!ParseNumber(value, o.records, 0, kRecordCapacity)) return bad();
     } else if (opt == "--seed") {

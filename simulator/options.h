@@ -28,6 +28,7 @@ struct Faults {
 struct Options {
   int com = 7;
   bool ftdi_identity = false;
+  std::string serial;  // USB serial number; empty: DORV0001, or FTDI0001 with ftdi_identity
   int records = 1000;
   uint32_t seed = 0;
   int pace_baud = 0;  // 0: unpaced
@@ -45,8 +46,9 @@ bool ParseFault(std::string_view text, Faults& faults, std::string& error);
 bool ParseCommandLine(int argc, const char* const* argv, Options& options, std::string& error);
 
 inline constexpr const char* kUsage =
-    "usage: dorv-logger-sim [--com N] [--identity dorv|ftdi] [--records N] [--seed S]\n"
-    "                       [--pace-baud B] [--fault NAME[=ARG]]... [--transcript FILE]\n"
+    "usage: dorv-logger-sim [--com N] [--identity dorv|ftdi] [--serial SERIAL] [--records N]\n"
+    "                       [--seed S] [--pace-baud B] [--fault NAME[=ARG]]...\n"
+    "                       [--transcript FILE]\n"
     "faults: no-prompt=CMD enq negative-count irregular drop-burst-rows=K reject-hex-line=K\n"
     "        no-final-M unplug-after=BYTES garbage long-line[=LENGTH] trail=BYTES\n"
     "        flood=BYTES\n";

@@ -81,8 +81,9 @@ CommandRecognizer::Duration ArgumentGap(int baud) {
 
 }  // namespace
 
-std::string UsbIdentity(bool ftdi) {
-  return ftdi ? "VID_0403+PID_6001+FTDI0001A" : "VID_0403+PID_6001+DORV0001A";
+std::string UsbIdentity(bool ftdi, const std::string& serial) {
+  std::string number = !serial.empty() ? serial : ftdi ? "FTDI0001" : "DORV0001";
+  return "VID_0403+PID_6001+" + number + "A";
 }
 
 size_t Simulator::Bucket::Allowance(std::chrono::steady_clock::time_point now) {
@@ -170,7 +171,7 @@ void Simulator::Register() {
   {
     std::ofstream f(tmp, std::ios::trunc);
     f << "device=" << device_ << "\n"
-      << "usb=" << UsbIdentity(opt_.ftdi_identity) << "\n"
+      << "usb=" << UsbIdentity(opt_.ftdi_identity, opt_.serial) << "\n"
       << "pid=" << getpid() << "\n";
     if (!f.flush()) Fail("write " + tmp);
   }

@@ -18,7 +18,7 @@ namespace dorv::sim {
 //   usb=VID_0403+PID_6001+DORV0001A   (FTDI0001A for a generic converter)
 //   pid=<process id of the simulator>
 // written to a temporary file and renamed into place.
-std::string UsbIdentity(bool ftdi);
+std::string UsbIdentity(bool ftdi, const std::string& serial = {});
 
 // A DORV logger on a pseudo-terminal: keeps the master side, serves the
 // protocol there and registers the slave side as a serial port.

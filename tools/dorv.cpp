@@ -1,6 +1,9 @@
 // dorv: the command line of the utility. It finds loggers with the window's
 // port search and runs the window's own forms headless in this process for
 // every exchange, so that what it reads and saves is what the window would.
+// Here: the command line's parsing, list, info and download; the commands
+// that change the logger are in dorv_change.cpp, monitor and burst in
+// dorv_live.cpp.
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -22,78 +25,21 @@
 #include <string>
 #include <vector>
 
-#include "app/program.h"
-#include "app/main_window.h"
 #include "dorv_version.h"
 #include "files/csv_file.h"
-#include "platform/registry.h"
+#include "tools/dorv_cli.h"
+#include "ui/application.h"
 #include "ui/headless_modals.h"
-#include "ui/text.h"
 
 extern char** environ;
 
-namespace {
+namespace dorv::cli {
 
-using dorv::platform::SerialDeviceInfo;
 using namespace std::chrono_literals;
 
-const char kUsage[] =
-    "usage: dorv list [--json]\n"
-    "       dorv info [--port P] [--json]\n"
-    "       dorv download [--port P] [-o FILE]\n"
-    "       dorv download --all -o DIR\n"
-    "       dorv COMMAND --help | dorv --help | dorv --version\n"
-    "P is a port name such as COM7 or a device path. Exit status: 0 done,\n"
-    "1 a logger or file failure, 2 usage.\n";
-
-const std::map<std::string, std::string> kCommandHelp = {
-    {"list",
-     "usage: dorv list [--json]\n"
-     "Lists every logger and generic FTDI converter found: port name, device\n"
-     "path, USB serial number and kind (logger or converter), one a line, or\n"
-     "as a JSON array with --json.\n"},
-    {"info",
-     "usage: dorv info [--port P] [--json]\n"
-     "Connects to the logger (the one found, or the one on port P) and prints\n"
-     "what the window shows after connecting: unit number, year, record\n"
-     "interval, sampling, threshold, record count, recording mode and the\n"
-     "reserved start; as a JSON object with --json.\n"},
-    {"download",
-     "usage: dorv download [--port P] [-o FILE]\n"
-     "       dorv download --all -o DIR\n"
-     "Downloads the logger's records as the window's 取得 does and saves them\n"
-     "as its 保存 does (default file DORV<unit number>.csv). --all reads every\n"
-     "logger found at once, each into DIR/<serial>-<yyyymmdd-hhmmss>.csv, and\n"
-     "prints one line per finished file; a logger that fails does not stop\n"
-     "the others.\n"},
-};
-
-// How long the forms may take to connect, and a download at most (the
-// reply watchdog ends an exchange the logger stops answering long before).
-constexpr auto kConnectLimit = 15s;
+// A download at most (the reply watchdog ends an exchange the logger stops
+// answering long before).
 constexpr auto kDownloadLimit = 30min;
-
-int Usage(const std::string& why) {
-  if (!why.empty()) std::cerr << "dorv: " << why << "\n";
-  std::cerr << kUsage;
-  return 2;
-}
-
-int Failure(const std::string& why) {
-  std::cerr << "dorv: " << why << "\n";
-  return 1;
-}
-
-std::vector<SerialDeviceInfo> FoundPorts() {
-  std::vector<SerialDeviceInfo> out;
-  for (auto& d : dorv::platform::ListSerialDevices())
-    if (dorv::platform::SerialDeviceKind(d.identity) != "other") out.push_back(d);
-  return out;
-}
-
-std::string Kind(const SerialDeviceInfo& d) {
-  return dorv::platform::SerialDeviceKind(d.identity);
-}
 
 int List(bool json) {
   auto ports = FoundPorts();
@@ -115,163 +61,14 @@ int List(bool json) {
   return 0;
 }
 
-// The one port a command serves: the one named by --port, else the one
-// logger found. Sets code (1 nothing there, 2 more than one) when none.
-bool ChoosePort(const std::string& wanted, SerialDeviceInfo& chosen, int& code) {
-  auto ports = FoundPorts();
-  if (!wanted.empty()) {
-    for (auto& d : ports)
-      if (dorv::platform::SerialDeviceMatches(d, wanted)) {
-        chosen = d;
-        return true;
-      }
-    code = Failure("no logger or converter on port " + wanted);
-    return false;
-  }
-  std::vector<SerialDeviceInfo> loggers;
-  for (auto& d : ports)
-    if (Kind(d) == "logger") loggers.push_back(d);
-  if (loggers.empty()) {
-    code = Failure("no logger found");
-    return false;
-  }
-  if (loggers.size() > 1) {
-    std::string names;
-    for (auto& d : loggers) names += "\n  " + d.portName + "  " + d.device;
-    code = Usage("more than one logger found; choose one with --port:" + names);
-    return false;
-  }
-  chosen = loggers.front();
-  return true;
-}
-
-// Runs the window's forms headless on one port: the port search sees only
-// that port, the window connects as it does on its own, then work runs.
-int WithConnectedForms(const SerialDeviceInfo& port,
-                       const std::function<int(dorv::app::TForm1&)>& work) {
-  dorv::platform::RestrictSerialDevices(port.portName);
-  dorv::app::ProgramHooks hooks;
-  hooks.singleInstance = false;
-  hooks.run = [&](dorv::ui::TApplication& app) {
-    auto& modals = static_cast<dorv::ui::HeadlessModals&>(app.Modals());
-    modals.SetAnswerDelay(0ms);
-    auto& form = *dorv::app::Form1;
-    // A generic converter is a logger's port only while FTDI is ticked.
-    if (Kind(port) == "converter" && !form.CheckBox1->Checked()) form.CheckBox1->UserClick();
-    // Connected once the logger answered, its status came and the exchange
-    // is over: the port has closed again, completely (an exchange begun
-    // while the close is still under way would lose its command).
-    bool connected = app.Loop().RunUntil(
-        [&] {
-          // A port that cannot be opened (in use, no permission) is said at
-          // once; the window would only try again at every tick.
-          return (!modals.Messages().empty() && form.LoggerReady != 1) ||
-                 (form.LoggerReady == 1 && form.Timer1->Interval() == 1000 &&
-                  form.SerialPort1->PortPhase() == dorv::serial::TPortPhase::ppClosed);
-        },
-        kConnectLimit);
-    if (!connected || form.LoggerReady != 1) {
-      std::string why = port.portName + " (" + port.device + "): no connection to the logger";
-      for (auto& m : modals.Messages()) why += "\n  " + m;
-      return Failure(why);
-    }
-    // What the window said while connecting (a count it doubts) is passed on.
-    for (auto& m : modals.Messages()) std::cerr << "dorv: " << port.portName << ": " << m << "\n";
-    modals.Clear();
-    // What a handler raises is a failure of the command (the program's own
-    // exception display would end it with status 0).
-    try {
-      return work(form);
-    } catch (const std::exception& e) {
-      return Failure(port.portName + ": " + e.what());
-    }
-  };
-  return dorv::app::RunProgram(hooks);
-}
-
-std::string Trimmed(const std::string& s) {
-  size_t a = s.find_first_not_of(' '), b = s.find_last_not_of(' ');
-  return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
-}
-
-int Info(const std::string& wanted, bool json) {
-  SerialDeviceInfo port;
-  int code = 0;
-  if (!ChoosePort(wanted, port, code)) return code;
-  return WithConnectedForms(port, [&](dorv::app::TForm1& f) {
-    // The displays as the status exchange left them (texts in UTF-8).
-    std::vector<std::pair<std::string, std::string>> fields = {
-        {"port", port.portName},
-        {"device", port.device},
-        {"serial", dorv::platform::UsbSerialNumber(port.identity)},
-        {"model", f.ComboBox5->Text()},
-        {"unit", Trimmed(f.Label18->Caption())},
-        {"year", Trimmed(f.Label15->Caption())},
-        {"interval", f.ComboBox2->Text()},
-        {"sampling", f.ComboBox3->Text()},
-        {"threshold", f.ComboBox1->Text()},
-        {"records", Trimmed(f.Label13->Caption())},
-        {"mode", f.ComboBox4->Text()},
-        {"reserved_start", f.Label25->Caption()},
-    };
-    if (json) {
-      nlohmann::ordered_json obj = nlohmann::ordered_json::object();
-      for (auto& [k, v] : fields) obj[k] = v;
-      std::cout << obj.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
-    } else {
-      for (auto& [k, v] : fields) std::cout << k << ": " << v << "\n";
-    }
+int Info(const Invocation& inv) {
+  return OnChosenLogger(inv.port, [&](const SerialDeviceInfo& port, app::TForm1& f) {
+    PrintFields(StatusFields(port, f), inv.json);
     return 0;
   });
 }
 
-// "COM7  1200/2000 records  410 rec/s  2 s left": a download under way.
-std::string ProgressText(const std::string& port, int records, int total, double seconds) {
-  char text[160];
-  double rate = seconds > 0.2 ? records / seconds : 0;
-  if (rate > 0 && total > records)
-    std::snprintf(text, sizeof text, "%-7s %7d/%d records  %5.0f rec/s  %4.0f s left", port.c_str(),
-                  records, total, rate, (total - records) / rate);
-  else
-    std::snprintf(text, sizeof text, "%-7s %7d/%d records", port.c_str(), records, total);
-  return text;
-}
-
-// Where a download's progress goes: the --all parent's pipe (its descriptor
-// in DORV_PROGRESS_FD), else standard error when that is a terminal.
-struct Progress {
-  int fd = -1;
-  bool terminal = false;
-  bool shown = false;
-  Progress() {
-    if (const char* e = std::getenv("DORV_PROGRESS_FD"))
-      fd = std::atoi(e);
-    else
-      terminal = isatty(2) != 0;
-  }
-  void Report(const std::string& port, int records, int total, double seconds) {
-    if (fd >= 0) {
-      std::string line = port + " " + std::to_string(records) + " " + std::to_string(total) + "\n";
-      (void)!write(fd, line.data(), line.size());
-    } else if (terminal) {
-      std::cerr << "\r" << ProgressText(port, records, total, seconds) << "\x1b[K" << std::flush;
-      shown = true;
-    }
-  }
-  void Clear() {
-    if (shown) std::cerr << "\r\x1b[K" << std::flush;
-    shown = false;
-  }
-  // The line of a finished file: to the parent, which shows it in its place.
-  void Done(const std::string& line) {
-    if (fd >= 0) {
-      std::string text = "= " + line + "\n";
-      (void)!write(fd, text.data(), text.size());
-    } else {
-      std::cout << line << "\n";
-    }
-  }
-};
+namespace {
 
 int DownloadOne(const std::string& wanted, std::string out) {
   SerialDeviceInfo port;
@@ -460,48 +257,99 @@ int DownloadAll(const std::string& dir) {
 
 }  // namespace
 
+int Download(const Invocation& inv) {
+  if (!inv.all) return DownloadOne(inv.port, inv.out);
+  if (!inv.port.empty()) return Usage("download: --all and --port exclude each other");
+  if (inv.out.empty()) return Usage("download --all needs -o DIR");
+  return DownloadAll(inv.out);
+}
+
+}  // namespace dorv::cli
+
+namespace {
+
+using dorv::cli::Invocation;
+
+// Which options each command takes.
+struct CommandOptions {
+  int (*run)(const Invocation&);
+  size_t words;  // arguments that are no option
+  bool port, json, out, all, count;
+};
+
+int ListCommand(const Invocation& inv) {
+  return dorv::cli::List(inv.json);
+}
+
+const std::map<std::string, CommandOptions> kCommands = {
+    {"list", {ListCommand, 0, false, true, false, false, false}},
+    {"info", {dorv::cli::Info, 0, true, true, false, false, false}},
+    {"download", {dorv::cli::Download, 0, true, false, true, true, false}},
+    {"set", {dorv::cli::Set, 2, true, true, false, false, false}},
+    {"start", {dorv::cli::Recording, 0, true, true, false, false, false}},
+    {"stop", {dorv::cli::Recording, 0, true, true, false, false, false}},
+    {"reserve", {dorv::cli::Reserve, 1, true, true, false, false, false}},
+    {"monitor", {dorv::cli::Monitor, 0, true, true, false, false, true}},
+    {"burst", {dorv::cli::Burst, 1, true, false, true, false, false}},
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  using dorv::cli::Usage;
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) return Usage("");
   if (args[0] == "--help") {
-    std::cout << kUsage;
+    std::cout << dorv::cli::kUsage;
     return 0;
   }
   if (args[0] == "--version") {
     std::cout << "dorv " << DORV_VERSION << "\n";
     return 0;
   }
-  std::string command = args[0];
-  if (!kCommandHelp.count(command)) return Usage("unknown command " + command);
-  bool json = false, all = false;
-  std::string port, out;
+  Invocation inv;
+  inv.command = args[0];
+  auto entry = kCommands.find(inv.command);
+  if (entry == kCommands.end()) return Usage("unknown command " + inv.command);
+  const CommandOptions& c = entry->second;
+  const std::string help = dorv::cli::CommandHelp(inv.command);
+  auto unexpected = [&](const std::string& what) {
+    std::cerr << "dorv: " << inv.command << ": " << what << "\n" << help;
+    return 2;
+  };
+  bool portGiven = false;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
+    const bool hasValue = i + 1 < args.size();
     if (a == "--help") {
-      std::cout << kCommandHelp.at(command);
+      std::cout << help;
       return 0;
     }
-    if (a == "--json" && command != "download") {
-      json = true;
-    } else if (a == "--port" && command != "list" && i + 1 < args.size()) {
-      port = args[++i];
-    } else if (a == "-o" && command == "download" && i + 1 < args.size()) {
-      out = args[++i];
-    } else if (a == "--all" && command == "download") {
-      all = true;
+    if (a == "--json" && c.json) {
+      inv.json = true;
+    } else if (a == "--port" && c.port && hasValue) {
+      inv.port = args[++i];
+      portGiven = true;
+    } else if (a == "-o" && c.out && hasValue) {
+      inv.out = args[++i];
+    } else if (a == "--all" && c.all) {
+      inv.all = true;
+    } else if (a == "--count" && c.count && hasValue) {
+      const std::string& n = args[++i];
+      char* end = nullptr;
+      long v = std::strtol(n.c_str(), &end, 10);
+      if (n.empty() || *end != '\0' || v < 1 || v > 1000000)
+        return unexpected("--count takes a number from 1 to 1000000, not \"" + n + "\"");
+      inv.count = static_cast<int>(v);
+    } else if (a.size() > 1 && a[0] == '-' && !(a[1] >= '0' && a[1] <= '9')) {
+      return unexpected("unexpected " + a);
+    } else if (inv.words.size() < c.words) {
+      inv.words.push_back(a);
     } else {
-      std::cerr << "dorv: " << command << ": unexpected " << a << "\n" << kCommandHelp.at(command);
-      return 2;
+      return unexpected("unexpected " + a);
     }
   }
-  if (port.empty() && std::find(args.begin(), args.end(), "--port") != args.end())
-    return Usage("--port needs a port name or device path");
-  if (command == "list") return List(json);
-  if (command == "info") return Info(port, json);
-  if (all) {
-    if (!port.empty()) return Usage("download: --all and --port exclude each other");
-    if (out.empty()) return Usage("download --all needs -o DIR");
-    return DownloadAll(out);
-  }
-  return DownloadOne(port, out);
+  if (portGiven && inv.port.empty()) return Usage("--port needs a port name or device path");
+  if (inv.words.size() < c.words) return unexpected("too few arguments");
+  return c.run(inv);
 }

@@ -71,6 +71,15 @@ TEST(Program, FtdiIdentityAndSigint) {
   EXPECT_FALSE(Exists(registration));
 }
 
+// Several simulated loggers side by side, each with its own serial number.
+TEST(Program, SerialNumberOfItsOwn) {
+  PrivateRuntimeDir dir;
+  ChildSimulator child({"--com", "5", "--serial", "DORV1234"}, dir.path());
+  ASSERT_EQ(child.first_line().substr(0, 5), "COM5 ");
+  EXPECT_NE(ReadFile(dir.path() + "/ports/COM5").find("\nusb=VID_0403+PID_6001+DORV1234A\n"),
+            std::string::npos);
+}
+
 TEST(Program, RefusesAPortHeldByALiveSimulator) {
   PrivateRuntimeDir dir;
   ChildSimulator first({"--com", "4"}, dir.path());
@@ -106,7 +115,8 @@ TEST(Program, RejectsBadArguments) {
       {"--identity", "acme"}, {"--records", "72021"},
       {"--fault", "nosuch"},  {"--fault", "drop-burst-rows"},
       {"--fault", "enq=3"},   {"--pace-baud", "0"},
-      {"--verbose"},
+      {"--verbose"},          {"--serial", ""},
+      {"--serial", "DORV+1"}, {"--serial", "dorv0001"},
   };
   for (const auto& args : bad) {
     std::vector<std::string> argv = {SimulatorProgram()};
