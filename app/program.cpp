@@ -6,6 +6,7 @@
 #include "app/unit1.h"
 #include "platform/instance_lock.h"
 #include "platform/runtime_dir.h"
+#include "viewer/all_axis_statistics_window.h"
 #include "viewer/unit2.h"
 #include "viewer/unit3.h"
 #include "viewer/unit4.h"
@@ -21,6 +22,7 @@ void CreateForms(ui::TApplication& application) {
   application.CreateForm(viewer::Form4);
   application.CreateForm(viewer::Form5);
   application.CreateForm(viewer::Form6);
+  application.CreateForm(viewer::Form7);
   Form1->Show();
 }
 

@@ -7,6 +7,7 @@
 #include "ui/application.h"
 #include "ui/exceptions.h"
 #include "ui/text.h"
+#include "viewer/all_axis_statistics_window.h"
 #include "viewer/unit4.h"
 
 namespace dorv::viewer {
@@ -45,6 +46,8 @@ TForm2::TForm2() : TForm("Form2") {
   Button1 = Find<ui::TButton>("Button1");
   Button2 = Find<ui::TButton>("Button2");
   Button4 = Find<ui::TButton>("Button4");
+  Button5 = Find<ui::TButton>("Button5");
+  Button6 = Find<ui::TButton>("Button6");
   CheckBox1 = Find<ui::TCheckBox>("CheckBox1");
   CheckBox2 = Find<ui::TCheckBox>("CheckBox2");
   CheckBox3 = Find<ui::TCheckBox>("CheckBox3");
@@ -57,7 +60,12 @@ TForm2::TForm2() : TForm("Form2") {
   OnShow = [this] { FormShow(); };
   OnClose = [this] { FormClose(); };
   OnPaint = [this](ui::TCanvas& c) { FormPaint(c); };
-  OnMouseDown = [this](ui::TMouseButton b, int x, int y) { FormMouseDown(b, x, y); };
+  OnMouseDown = [this](ui::TMouseButton b, int x, int y) { GraphMouseDown(b, x, y); };
+  OnMouseMove = [this](int x, int y) { GraphMouseMove(x, y); };
+  OnMouseUp = [this](ui::TMouseButton b, int x, int y) { GraphMouseUp(b, x, y); };
+  OnMouseWheel = [this](int delta, int x, int y) { GraphMouseWheel(delta, x, y); };
+  Button5->OnClick = [this] { Button5Click(); };
+  Button6->OnClick = [this] { Button6Click(); };
   Button1->OnClick = [this] { Button1Click(); };
   Button2->OnClick = [this] { Button2Click(); };
   Button4->OnClick = [this] { Button4Click(); };
@@ -141,6 +149,7 @@ void TForm2::FormShow() {
 
 void TForm2::FormClose() {
   if (Form4) Form4->Close();
+  if (Form7) Form7->Close();
 }
 
 void TForm2::Button1Click() {
