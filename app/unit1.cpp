@@ -300,6 +300,7 @@ void TForm1::WireEvents() {
   Button3->OnClick = [this] { Button3Click(); };
   Button28->OnClick = [this] { Button28Click(); };
   Button6->OnClick = [this] { Button6Click(); };
+  Find<ui::TButton>("Button53")->OnClick = [this] { Button53Click(); };
   Button27->OnClick = [this] { Button27Click(); };
   Button11->OnClick = [this] { Button11Click(); };
   Button12->OnClick = [this] { Button12Click(); };

@@ -98,6 +98,7 @@ class TForm1 : public ui::TForm {
   void Button3Click();
   void Button28Click();
   void Button6Click();
+  void Button53Click();  // export for spreadsheets (main_window_export.cpp)
   void Button27Click();
   void Button11Click();
   void Button12Click();

@@ -68,8 +68,6 @@ TEST_F(GraphReport, PdfHoldsTheGraphTheStatisticsAndTheIdentityAsText) {
   Act([&] { f2->Button6->UserClick(); });
   ASSERT_TRUE(Modals().Messages().empty()) << Modals().Messages()[0];
   const std::string pdf = dir.path + "/report.pdf";
-  if (const char* keep = std::getenv("DORV_KEEP_REPORT"))
-    std::system(("cp " + pdf + " " + keep).c_str());
 
   auto info = RunProcess({Tool("pdfinfo"), pdf}, "");
   ASSERT_EQ(info.exitCode, 0) << "pdfinfo (poppler-utils) must be installed: " << info.err;
