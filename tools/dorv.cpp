@@ -22,10 +22,12 @@
 #include <string>
 #include <vector>
 
+#include "app/logger_identity.h"
 #include "app/program.h"
 #include "app/unit1.h"
 #include "dorv_version.h"
 #include "operations/csv_file.h"
+#include "operations/export_csv.h"
 #include "platform/registry.h"
 #include "ui/headless_modals.h"
 #include "ui/text.h"
@@ -40,8 +42,8 @@ using namespace std::chrono_literals;
 const char kUsage[] =
     "usage: dorv list [--json]\n"
     "       dorv info [--port P] [--json]\n"
-    "       dorv download [--port P] [-o FILE]\n"
-    "       dorv download --all -o DIR\n"
+    "       dorv download [--port P] [-o FILE] [--format legacy|export]\n"
+    "       dorv download --all -o DIR [--format legacy|export]\n"
     "       dorv COMMAND --help | dorv --help | dorv --version\n"
     "P is a port name such as COM7 or a device path. Exit status: 0 done,\n"
     "1 a logger or file failure, 2 usage.\n";
@@ -59,13 +61,15 @@ const std::map<std::string, std::string> kCommandHelp = {
      "interval, sampling, threshold, record count, recording mode and the\n"
      "reserved start; as a JSON object with --json.\n"},
     {"download",
-     "usage: dorv download [--port P] [-o FILE]\n"
-     "       dorv download --all -o DIR\n"
+     "usage: dorv download [--port P] [-o FILE] [--format legacy|export]\n"
+     "       dorv download --all -o DIR [--format legacy|export]\n"
      "Downloads the logger's records as the window's 取得 does and saves them\n"
      "as its 保存 does (default file DORV<unit number>.csv). --all reads every\n"
      "logger found at once, each into DIR/<serial>-<yyyymmdd-hhmmss>.csv, and\n"
      "prints one line per finished file; a logger that fails does not stop\n"
-     "the others.\n"},
+     "the others. --format export writes the window's エクスポート instead: a\n"
+     "UTF-8 CSV with named columns, ISO 8601 times and values in G, and a JSON\n"
+     "file of the logger beside it (default file DORV<unit number>-export.csv).\n"},
 };
 
 // How long the forms may take to connect, and a download at most (the
@@ -273,7 +277,7 @@ struct Progress {
   }
 };
 
-int DownloadOne(const std::string& wanted, std::string out) {
+int DownloadOne(const std::string& wanted, std::string out, const std::string& format) {
   SerialDeviceInfo port;
   int code = 0;
   if (!ChoosePort(wanted, port, code)) return code;
@@ -312,9 +316,16 @@ int DownloadOne(const std::string& wanted, std::string out) {
       return Failure(port.portName + ": download incomplete: " + std::to_string(f.RecordCount) +
                      " of " + std::to_string(announced) + " records" + notes);
     if (!notes.empty()) std::cerr << "dorv: " << port.portName << ":" << notes << "\n";
-    if (out.empty()) out = dorv::operations::CsvSaveName("DORV" + f.Label18->Caption());
+    const bool exported = format == "export";
+    if (out.empty())
+      out = dorv::operations::CsvSaveName("DORV" + f.Label18->Caption() +
+                                          (exported ? "-export" : ""));
     try {
-      dorv::operations::SaveLines(out, f.Memo1->Lines());
+      if (exported)
+        dorv::operations::WriteExport(out, f.Memo1->Lines(), f.ThresholdDivisor,
+                                      dorv::app::LoggerIdentityOf(f));
+      else
+        dorv::operations::SaveLines(out, f.Memo1->Lines());
     } catch (const std::exception& e) {
       return Failure(out + ": " + e.what());
     }
@@ -325,7 +336,7 @@ int DownloadOne(const std::string& wanted, std::string out) {
 
 // Every logger at once: one child process per logger, each a "download
 // --port" of its own, so that a logger that fails stops nobody else.
-int DownloadAll(const std::string& dir) {
+int DownloadAll(const std::string& dir, const std::string& format) {
   std::vector<SerialDeviceInfo> loggers;
   for (auto& d : FoundPorts())
     if (Kind(d) == "logger") loggers.push_back(d);
@@ -369,7 +380,8 @@ int DownloadAll(const std::string& dir) {
     std::string name = serial + "-" + stamp;
     if (serials[serial] > 1) name += "-" + d.portName;
     std::string file = dir + "/" + name + ".csv";
-    std::vector<std::string> args{self, "download", "--port", d.portName, "-o", file};
+    std::vector<std::string> args{self, "download", "--port",   d.portName,
+                                  "-o", file,       "--format", format};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -474,7 +486,7 @@ int main(int argc, char** argv) {
   std::string command = args[0];
   if (!kCommandHelp.count(command)) return Usage("unknown command " + command);
   bool json = false, all = false;
-  std::string port, out;
+  std::string port, out, format = "legacy";
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--help") {
@@ -487,6 +499,9 @@ int main(int argc, char** argv) {
       port = args[++i];
     } else if (a == "-o" && command == "download" && i + 1 < args.size()) {
       out = args[++i];
+    } else if (a == "--format" && command == "download" && i + 1 < args.size() &&
+               (args[i + 1] == "legacy" || args[i + 1] == "export")) {
+      format = args[++i];
     } else if (a == "--all" && command == "download") {
       all = true;
     } else {
@@ -501,7 +516,7 @@ int main(int argc, char** argv) {
   if (all) {
     if (!port.empty()) return Usage("download: --all and --port exclude each other");
     if (out.empty()) return Usage("download --all needs -o DIR");
-    return DownloadAll(out);
+    return DownloadAll(out, format);
   }
-  return DownloadOne(port, out);
+  return DownloadOne(port, out, format);
 }
