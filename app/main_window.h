@@ -99,6 +99,7 @@ class TForm1 : public ui::TForm, public designs::Form1Controls<TForm1> {
   void Button3Click();
   void Button28Click();
   void Button6Click();
+  void Button53Click();  // export for spreadsheets (main_window_export.cpp)
   void Button27Click();
   void Button11Click();
   void Button12Click();

@@ -9,6 +9,7 @@
 #include "dialogs/wait_option_dialog.h"
 #include "platform/instance_lock.h"
 #include "platform/runtime_dir.h"
+#include "viewer/all_axis_statistics_window.h"
 #include "viewer/graph_window.h"
 #include "viewer/statistics_window.h"
 
@@ -21,6 +22,7 @@ void CreateForms(ui::TApplication& application) {
   application.CreateForm(viewer::Form4);
   application.CreateForm(dialogs::Form5);
   application.CreateForm(dialogs::Form6);
+  application.CreateForm(viewer::Form7);
   Form1->Show();
 }
 

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 #include <QTimer>
+#include <QWheelEvent>
 #include <exception>
 
 #include "qtui/canvas_qt.h"
@@ -174,6 +175,25 @@ void FormWindow::mousePressEvent(QMouseEvent* e) {
   QPoint at = e->position().toPoint();
   ui::TMouseButton b = ButtonOf(e->button());
   RunUserAction([&] { form_.UserMouseDown(b, at.x(), at.y()); });
+}
+
+void FormWindow::mouseReleaseEvent(QMouseEvent* e) {
+  QPoint at = e->position().toPoint();
+  ui::TMouseButton b = ButtonOf(e->button());
+  RunUserAction([&] { form_.UserMouseUp(b, at.x(), at.y()); });
+}
+
+void FormWindow::mouseMoveEvent(QMouseEvent* e) {
+  // Without mouse tracking Qt reports moves only while a button is held.
+  QPoint at = e->position().toPoint();
+  RunUserAction([&] { form_.UserMouseMove(at.x(), at.y()); });
+}
+
+void FormWindow::wheelEvent(QWheelEvent* e) {
+  QPoint at = e->position().toPoint();
+  const int delta = e->angleDelta().y();
+  if (delta == 0) return;
+  RunUserAction([&] { form_.UserMouseWheel(delta, at.x(), at.y()); });
 }
 
 void FormWindow::closeEvent(QCloseEvent* e) {

@@ -10,6 +10,7 @@
 #include "qtui/app_icon.h"
 #include "qtui/canvas_qt.h"
 #include "qtui/modals_qt.h"
+#include "qtui/pdf_document_qt.h"
 #include "serial/port_chooser.h"
 
 namespace dorv::qtui {
@@ -54,6 +55,7 @@ app::ProgramHooks Frontend::Hooks() {
 
 void Frontend::Prepare(ui::TApplication& app) {
   app.SetModals(std::make_unique<QtModals>([&app] { return app.Title; }));
+  InstallPdfDocumentWriter();
   // The serial layer's port chooser, made when an open needs it.
   serial::TComSelectForm::SetModalRunner([](serial::TComSelectForm& chooser) {
     RunModalForm(chooser, [&chooser] { return chooser.ModalResult() != serial::mrNone; });

@@ -4,8 +4,9 @@
 # Building and testing: compilers and build tools, GoogleTest, JSON, the
 # USB serial enumeration, Qt 6 and what the window tests and screenshots use
 # (a virtual X server, window lookup, the Japanese design font); the icon
-# drawing, the checks of the desktop entry, metainfo and manual pages, and
-# the Debian package's tools.
+# drawing, the checks of the desktop entry, metainfo and manual pages, the
+# Debian package's tools, and the text extraction that checks the graph
+# report's PDF.
 DORV_PACKAGES=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev
@@ -15,6 +16,7 @@ DORV_PACKAGES=(
   xvfb xauth xdotool x11-utils
   fonts-ipafont-gothic fonts-liberation
   librsvg2-bin desktop-file-utils appstream dpkg-dev groff-base
+  poppler-utils
 )
 
 # The fuzz targets: clang with its runtime libraries (the fuzzer's included).

@@ -25,8 +25,10 @@
 #include <string>
 #include <vector>
 
+#include "app/logger_identity.h"
 #include "dorv_version.h"
 #include "files/csv_file.h"
+#include "files/export_csv.h"
 #include "tools/dorv_cli.h"
 #include "ui/application.h"
 #include "ui/headless_modals.h"
@@ -70,7 +72,7 @@ int Info(const Invocation& inv) {
 
 namespace {
 
-int DownloadOne(const std::string& wanted, std::string out) {
+int DownloadOne(const std::string& wanted, std::string out, const std::string& format) {
   SerialDeviceInfo port;
   int code = 0;
   if (!ChoosePort(wanted, port, code)) return code;
@@ -109,9 +111,15 @@ int DownloadOne(const std::string& wanted, std::string out) {
       return Failure(port.portName + ": download incomplete: " + std::to_string(f.RecordCount) +
                      " of " + std::to_string(announced) + " records" + notes);
     if (!notes.empty()) std::cerr << "dorv: " << port.portName << ":" << notes << "\n";
-    if (out.empty()) out = dorv::files::CsvSaveName("DORV" + f.Label18->Caption());
+    const bool exported = format == "export";
+    if (out.empty())
+      out = dorv::files::CsvSaveName("DORV" + f.Label18->Caption() + (exported ? "-export" : ""));
     try {
-      dorv::files::SaveLines(out, f.Memo1->Lines());
+      if (exported)
+        dorv::files::WriteExport(out, f.Memo1->Lines(), f.ThresholdDivisor,
+                                 dorv::app::LoggerIdentityOf(f));
+      else
+        dorv::files::SaveLines(out, f.Memo1->Lines());
     } catch (const std::exception& e) {
       return Failure(out + ": " + e.what());
     }
@@ -122,7 +130,7 @@ int DownloadOne(const std::string& wanted, std::string out) {
 
 // Every logger at once: one child process per logger, each a "download
 // --port" of its own, so that a logger that fails stops nobody else.
-int DownloadAll(const std::string& dir) {
+int DownloadAll(const std::string& dir, const std::string& format) {
   std::vector<SerialDeviceInfo> loggers;
   for (auto& d : FoundPorts())
     if (Kind(d) == "logger") loggers.push_back(d);
@@ -166,7 +174,8 @@ int DownloadAll(const std::string& dir) {
     std::string name = serial + "-" + stamp;
     if (serials[serial] > 1) name += "-" + d.portName;
     std::string file = dir + "/" + name + ".csv";
-    std::vector<std::string> args{self, "download", "--port", d.portName, "-o", file};
+    std::vector<std::string> args{self, "download", "--port",   d.portName,
+                                  "-o", file,       "--format", format};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -258,10 +267,10 @@ int DownloadAll(const std::string& dir) {
 }  // namespace
 
 int Download(const Invocation& inv) {
-  if (!inv.all) return DownloadOne(inv.port, inv.out);
+  if (!inv.all) return DownloadOne(inv.port, inv.out, inv.format);
   if (!inv.port.empty()) return Usage("download: --all and --port exclude each other");
   if (inv.out.empty()) return Usage("download --all needs -o DIR");
-  return DownloadAll(inv.out);
+  return DownloadAll(inv.out, inv.format);
 }
 
 }  // namespace dorv::cli
@@ -332,6 +341,10 @@ int main(int argc, char** argv) {
       portGiven = true;
     } else if (a == "-o" && c.out && hasValue) {
       inv.out = args[++i];
+    } else if (a == "--format" && inv.command == "download" && hasValue) {
+      inv.format = args[++i];
+      if (inv.format != "legacy" && inv.format != "export")
+        return unexpected("--format takes legacy or export, not \"" + inv.format + "\"");
     } else if (a == "--all" && c.all) {
       inv.all = true;
     } else if (a == "--count" && c.count && hasValue) {

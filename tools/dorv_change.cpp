@@ -5,12 +5,12 @@
 #include <iostream>
 #include <map>
 
-#include "tools/dorv_cli.h"
-#include "tools/dorv_values.h"
-#include "ui/text.h"
 #include "dialogs/device_id_dialog.h"
 #include "dialogs/reservation_dialog.h"
 #include "dialogs/wait_option_dialog.h"
+#include "tools/dorv_cli.h"
+#include "tools/dorv_values.h"
+#include "ui/text.h"
 
 namespace dorv::cli {
 

@@ -21,7 +21,8 @@ struct Invocation {
   std::vector<std::string> words;  // arguments that are no option
   std::string port, out;
   bool json = false, all = false;
-  int count = -1;  // monitor --count; -1: until interrupted
+  int count = -1;                 // monitor --count; -1: until interrupted
+  std::string format = "legacy";  // download --format: legacy (保存) or export
 };
 
 extern const char kUsage[];

@@ -20,8 +20,8 @@ using namespace std::chrono_literals;
 const char kUsage[] =
     "usage: dorv list [--json]\n"
     "       dorv info [--port P] [--json]\n"
-    "       dorv download [--port P] [-o FILE]\n"
-    "       dorv download --all -o DIR\n"
+    "       dorv download [--port P] [-o FILE] [--format legacy|export]\n"
+    "       dorv download --all -o DIR [--format legacy|export]\n"
     "       dorv set NAME VALUE [--port P] [--json]\n"
     "       dorv start|stop [--port P] [--json]\n"
     "       dorv reserve \"yyyy/mm/dd hh:mm\" [--port P] [--json]\n"
@@ -69,13 +69,15 @@ std::string CommandHelp(const std::string& command) {
        "interval, sampling, threshold, record count, recording mode and the\n"
        "reserved start; as a JSON object with --json.\n"},
       {"download",
-       "usage: dorv download [--port P] [-o FILE]\n"
-       "       dorv download --all -o DIR\n"
+       "usage: dorv download [--port P] [-o FILE] [--format legacy|export]\n"
+       "       dorv download --all -o DIR [--format legacy|export]\n"
        "Downloads the logger's records as the window's 取得 does and saves them\n"
        "as its 保存 does (default file DORV<unit number>.csv). --all reads every\n"
        "logger found at once, each into DIR/<serial>-<yyyymmdd-hhmmss>.csv, and\n"
        "prints one line per finished file; a logger that fails does not stop\n"
-       "the others.\n"},
+       "the others. --format export writes the window's エクスポート instead: a\n"
+       "UTF-8 CSV with named columns, ISO 8601 times and values in G, and a JSON\n"
+       "file of the logger beside it (default file DORV<unit number>-export.csv).\n"},
       {"set", SetHelp()},
       {"start", std::string("usage: dorv start [--port P] [--json]\n"
                             "Starts a new recording now, as the window's recording mode\n"

@@ -57,9 +57,13 @@ std::string Wiring(const std::string& target, const std::string& event, std::str
     return target + event + " = [&f](char& key) { " + call + "(" + sender + "key); };";
   if (event == "OnPaint")
     return target + event + " = [&f](ui::TCanvas& canvas) { " + call + "(canvas); };";
-  if (event == "OnMouseDown")
+  if (event == "OnMouseDown" || event == "OnMouseUp")
     return target + event + " = [&f](ui::TMouseButton button, int x, int y) { " + call +
            "(button, x, y); };";
+  if (event == "OnMouseMove")
+    return target + event + " = [&f](int x, int y) { " + call + "(x, y); };";
+  if (event == "OnMouseWheel")
+    return target + event + " = [&f](int delta, int x, int y) { " + call + "(delta, x, y); };";
   return {};
 }
 

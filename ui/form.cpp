@@ -322,6 +322,18 @@ void TForm::UserMouseDown(TMouseButton b, int x, int y) {
   if (OnMouseDown) OnMouseDown(b, x, y);
 }
 
+void TForm::UserMouseUp(TMouseButton b, int x, int y) {
+  if (OnMouseUp) OnMouseUp(b, x, y);
+}
+
+void TForm::UserMouseMove(int x, int y) {
+  if (OnMouseMove) OnMouseMove(x, y);
+}
+
+void TForm::UserMouseWheel(int delta, int x, int y) {
+  if (OnMouseWheel) OnMouseWheel(delta, x, y);
+}
+
 bool TForm::GetProperty(const std::string& prop, std::string& out) const {
   if (prop == "Caption") {
     out = caption_;

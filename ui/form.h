@@ -80,6 +80,12 @@ class TForm : public TComponent {
   TNotifyEvent OnResize;
   std::function<void(TCanvas&)> OnPaint;
   std::function<void(TMouseButton, int x, int y)> OnMouseDown;
+  std::function<void(TMouseButton, int x, int y)> OnMouseUp;
+  // The pointer moved while a button is held.
+  std::function<void(int x, int y)> OnMouseMove;
+  // The wheel turned: delta in eighths of a degree, 120 a notch, positive
+  // away from the user.
+  std::function<void(int delta, int x, int y)> OnMouseWheel;
 
   // Runs the creation handler (after the global reference is set).
   virtual void DoCreate() {}
@@ -105,6 +111,9 @@ class TForm : public TComponent {
 
   // A user's mouse press on the window surface.
   void UserMouseDown(TMouseButton b, int x, int y);
+  void UserMouseUp(TMouseButton b, int x, int y);
+  void UserMouseMove(int x, int y);
+  void UserMouseWheel(int delta, int x, int y);
 
   bool GetProperty(const std::string& prop, std::string& out) const override;
   // State variables of the window by name, for scripts ("LoggerReady", ...).

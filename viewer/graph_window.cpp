@@ -7,6 +7,7 @@
 #include "ui/application.h"
 #include "ui/exceptions.h"
 #include "ui/text.h"
+#include "viewer/all_axis_statistics_window.h"
 #include "viewer/statistics_window.h"
 
 namespace dorv::viewer {
@@ -100,6 +101,7 @@ void TForm2::FormShow() {
 
 void TForm2::FormClose() {
   if (Form4) Form4->Close();
+  if (Form7) Form7->Close();
 }
 
 void TForm2::Button1Click() {

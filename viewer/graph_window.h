@@ -41,6 +41,13 @@ class TForm2 : public ui::TForm, public designs::Form2Controls<TForm2> {
   void CheckBox2Click();
   void CheckBox3Click();
   void Edit1DblClick();
+  void Button5Click();  // all-axis statistics (all_axis_statistics_window.cpp)
+  void Button6Click();  // one-page PDF report (graph_report.cpp)
+  // Wheel and right-button drag (graph_navigation.cpp).
+  void GraphMouseDown(ui::TMouseButton button, int x, int y);
+  void GraphMouseMove(int x, int y);
+  void GraphMouseUp(ui::TMouseButton button, int x, int y);
+  void GraphMouseWheel(int delta, int x, int y);
 
   // ---- Sample store ----
   SampleStore Samples;
@@ -60,6 +67,20 @@ class TForm2 : public ui::TForm, public designs::Form2Controls<TForm2> {
   std::string RangeStartText;
   std::string RangeEndText;
   int StatAxis = 0;
+
+  // ---- Navigation: a right-button drag and the wheel's unused part ----
+  struct Drag {
+    bool active = false;
+    bool moved = false;
+    int startX = 0, startY = 0;
+    int startPosition = 0;
+    // The marked range from before the press, back once the press turns
+    // out to be a drag.
+    int rangeWidth = 0;
+    std::string rangeStartText;
+    bool statisticsShown = false;
+  } RightDrag;
+  int WheelRest = 0;
 
   // ---- Statistics of the marked range (shown by the statistics window) ----
   int StatMax = 0;
