@@ -5,7 +5,6 @@
 
 #include "app/unit1.h"
 #include "platform/instance_lock.h"
-#include "platform/runtime_dir.h"
 #include "viewer/unit2.h"
 #include "viewer/unit3.h"
 #include "viewer/unit4.h"
@@ -34,7 +33,7 @@ int RunProgram(const ProgramHooks& hooks) {
       std::fprintf(stderr, "dorv: %s\n", instanceMutex->Error().c_str());
     else
       std::fprintf(stderr, "dorv: another copy of the utility is running (it holds %s); ends\n",
-                   platform::RuntimePath("orewadorvda").c_str());
+                   instanceMutex->Holder().c_str());
     return 1;
   }
 
