@@ -22,10 +22,12 @@ wine() { "$root/scripts/wine-run" "$@"; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/dorv-wine-e2e.XXXXXX")
 chmod 700 "$work"
-pids=()
+# Every process started here, by PID (one a line; subshells add theirs).
+pids=$work/pids
+touch "$pids"
 cleanup() {
   local p
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  while read -r p; do kill "$p" 2>/dev/null; done <"$pids"
   wait 2>/dev/null
   unplug 7
   unplug 8
@@ -88,7 +90,7 @@ start_logger() {
   local out="$dir/logger-COM$com.out"
   DORV_RUNTIME_DIR=$dir "$linux/dorv-logger-sim" --com "$com" --transcript "$dir/transcript-COM$com" \
     "$@" >"$out" 2>"$dir/logger-COM$com.err" &
-  pids+=($!)
+  echo $! >>"$pids"
   wait_for "[ -s '$out' ] && grep -q '^COM$com ' '$out'" 10 || {
     echo "logger COM$com did not start: $(cat "$dir/logger-COM$com.err")"
     return 1
@@ -105,9 +107,8 @@ replug_after_unplug() {
     unplug "$gone"
     sleep 2.5
     start_logger "$dir" "$com"
-    wait
   ) &
-  pids+=($!)
+  echo $! >>"$pids"
 }
 
 # Runs the script $2 (text) with dorv-script.exe; output in $1/out, $1/err.
@@ -272,7 +273,7 @@ single_instance() {
   (cd "$dir" && wine "$win/dorv-script.exe" - <<<"print Form1.Caption
 wait 8000" >"$dir/first.out" 2>&1) &
   local first=$!
-  pids+=("$first")
+  echo "$first" >>"$pids"
   wait_for "grep -qs '^Form1.Caption=' '$dir/first.out'" 30 || {
     fail "the first copy did not start"
     return
