@@ -14,6 +14,7 @@
 // clang-format on
 
 #include <atomic>
+#include <cwctype>
 #include <mutex>
 #include <shared_mutex>
 
@@ -62,8 +63,8 @@ class OverlappedOp {
 
 class Win32CommDevice : public CommDevice {
  public:
-  Win32CommDevice(HANDLE h, HANDLE waitCancel, HANDLE writeCancel)
-      : h_(h), waitCancel_(waitCancel), writeCancel_(writeCancel) {}
+  Win32CommDevice(HANDLE h, HANDLE claim, HANDLE waitCancel, HANDLE writeCancel)
+      : h_(h), claim_(claim), waitCancel_(waitCancel), writeCancel_(writeCancel) {}
 
   ~Win32CommDevice() override {
     Close();
@@ -84,6 +85,7 @@ class Win32CommDevice : public CommDevice {
     if (h_ == INVALID_HANDLE_VALUE) return;
     CloseHandle(h_);
     h_ = INVALID_HANDLE_VALUE;
+    CloseHandle(claim_);  // the port is free for the next opener
   }
 
   bool IsOpen() const override { return !closing_; }
@@ -394,6 +396,7 @@ class Win32CommDevice : public CommDevice {
   }
 
   HANDLE h_;
+  HANDLE claim_;        // this opener's claim on the port (see Open)
   HANDLE waitCancel_;   // auto-reset: one cancel ends one wait
   HANDLE writeCancel_;  // auto-reset: one cancel ends one write
   std::shared_mutex mutex_;
@@ -431,11 +434,22 @@ std::unique_ptr<CommDevice> CommDevice::Open(const std::string& name, int& error
     error = e == ERROR_ACCESS_DENIED ? kErrSharingViolation : static_cast<int>(e);
     return nullptr;
   }
+  HANDLE claim = nullptr;
   auto fail = [&](DWORD e) {
     CloseHandle(h);
+    if (claim) CloseHandle(claim);
     error = static_cast<int>(e ? e : static_cast<DWORD>(kErrGenFailure));
     return nullptr;
   };
+  // Windows keeps a port to one opener; Wine lets a second one in where the
+  // port is a pseudo-terminal. A named object per port, held while the port
+  // is open, keeps the port to one opener on both.
+  std::wstring claimName = L"dorv-comm-port-";
+  for (wchar_t c : win32::Widen(device))
+    claimName += c == L'\\' ? L'_' : static_cast<wchar_t>(std::towupper(c));
+  claim = CreateEventW(nullptr, TRUE, FALSE, claimName.c_str());
+  if (!claim) return fail(GetLastError());
+  if (GetLastError() == ERROR_ALREADY_EXISTS) return fail(kErrSharingViolation);
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
   if (GetFileType(h) != FILE_TYPE_CHAR || !GetCommState(h, &dcb))
@@ -456,7 +470,7 @@ std::unique_ptr<CommDevice> CommDevice::Open(const std::string& name, int& error
     if (writeCancel) CloseHandle(writeCancel);
     return fail(e);
   }
-  return std::make_unique<Win32CommDevice>(h, waitCancel, writeCancel);
+  return std::make_unique<Win32CommDevice>(h, claim, waitCancel, writeCancel);
 }
 
 }  // namespace dorv::platform

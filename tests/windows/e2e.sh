@@ -9,7 +9,8 @@ set -uo pipefail
 linux=$(cd "$1" && pwd)
 win=$(cd "$2" && pwd)
 root=$(cd "$(dirname "$0")/../.." && pwd)
-for p in "$linux/dorv-logger-sim" "$linux/dorv-script" "$win/dorv-script.exe"; do
+for p in "$linux/dorv-logger-sim" "$linux/dorv-script" "$win/dorv-script.exe" \
+  "$win/win32_port_tests.exe"; do
   [ -x "$p" ] || {
     echo "e2e: missing $p" >&2
     exit 1
@@ -267,6 +268,14 @@ until Form1.SerialPort1Open == 0 1000
 '
 no_answer='ロガーから応答がありません'
 
+# The communications device itself on the logger's port.
+comm_device() {
+  new_case comm_device
+  start_logger "$dir" 7 || return
+  (cd "$dir" && DORV_TEST_PORT='\\.\COM7' wine "$win/win32_port_tests.exe" --gtest_brief=1 \
+    >"$dir/out" 2>"$dir/err") || fail "exit code $?"
+}
+
 # A second copy is refused by the named mutex while the first runs.
 single_instance() {
   new_case single_instance
@@ -293,6 +302,7 @@ run() {
   ((failures == before)) && echo "ok $name ($((SECONDS - start)) s)"
 }
 
+run comm_device
 run connect
 run download_csv
 run settings
