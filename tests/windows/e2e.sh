@@ -40,7 +40,7 @@ trap cleanup EXIT
 # The prefix exists, and one Wine server serves the whole run (the registry
 # keys written below live in its volatile hardware branch).
 wine reg query 'HKLM\HARDWARE' >/dev/null 2>&1
-wineserver -p
+wineserver -p >/dev/null 2>&1
 
 logger_key='HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Enum\FTDIBUS\VID_0403+PID_6001+DORV0001A'
 serialcomm='HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM'
