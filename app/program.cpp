@@ -8,7 +8,6 @@
 #include "dialogs/reservation_dialog.h"
 #include "dialogs/wait_option_dialog.h"
 #include "platform/instance_lock.h"
-#include "platform/runtime_dir.h"
 #include "viewer/all_axis_statistics_window.h"
 #include "viewer/graph_window.h"
 #include "viewer/statistics_window.h"
@@ -36,7 +35,7 @@ int RunProgram(const ProgramHooks& hooks) {
       std::fprintf(stderr, "dorv: %s\n", instanceMutex->Error().c_str());
     else
       std::fprintf(stderr, "dorv: another copy of the utility is running (it holds %s); ends\n",
-                   platform::RuntimePath("orewadorvda").c_str());
+                   instanceMutex->Holder().c_str());
     return 1;
   }
 

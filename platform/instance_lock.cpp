@@ -16,6 +16,7 @@ InstanceLock::InstanceLock(const std::string& name) {
   std::string path;
   try {
     path = RuntimePath(name);
+    holder_ = path;
   } catch (const std::exception& e) {
     error_ = e.what();
     return;
@@ -33,6 +34,7 @@ InstanceLock::InstanceLock(const std::string& name) {
     return;
   }
   fd_ = fd;
+  acquired_ = true;
 }
 
 InstanceLock::~InstanceLock() {

@@ -22,6 +22,17 @@ DORV_PACKAGES=(
 # The fuzz targets: clang with its runtime libraries (the fuzzer's included).
 DORV_FUZZ_PACKAGES=(clang libclang-rt-dev)
 
+# The Windows build (scripts/build-windows) and its tests under Wine: the
+# mingw-w64 cross compiler with POSIX threads, GoogleTest's source, the JSON
+# headers, Wine (64-bit), and flock for the Wine prefix's first use.
+DORV_WINDOWS_PACKAGES=(
+  cmake make
+  g++-mingw-w64-x86-64-posix
+  googletest nlohmann-json3-dev
+  wine wine64
+  util-linux
+)
+
 # Installs those of the given packages that are missing (apt-get, as root or
 # through sudo).
 dorv_install_missing() {

@@ -60,6 +60,10 @@ int main(int argc, char** argv) {
     out << text;
     if (!out.flush()) return Refuse(output, "書き込めません");
   }
-  if (std::rename(tmp.c_str(), output) != 0) return Refuse(output, "書き込めません");
+  if (std::rename(tmp.c_str(), output) != 0) {
+    // Windows renames only onto a free name.
+    std::remove(output);
+    if (std::rename(tmp.c_str(), output) != 0) return Refuse(output, "書き込めません");
+  }
   return 0;
 }

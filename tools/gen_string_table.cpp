@@ -79,5 +79,8 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  if (std::rename(tmp.c_str(), argv[2]) == 0) return 0;
+  // Windows renames only onto a free name.
+  std::remove(argv[2]);
   return std::rename(tmp.c_str(), argv[2]) == 0 ? 0 : 1;
 }

@@ -122,7 +122,8 @@ void TPdfPrinter::EndDoc() {
   }
   size_t xref = out.size();
   out += "xref\n0 " + std::to_string(objs.size() + 1) + "\n0000000000 65535 f \n";
-  for (size_t off : offsets) out += Format("%010zu 00000 n \n", off);
+  for (size_t off : offsets)
+    out += Format("%010llu 00000 n \n", static_cast<unsigned long long>(off));
   out += "trailer\n<< /Size " + std::to_string(objs.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
          std::to_string(xref) + "\n%%EOF\n";
   FILE* f = std::fopen(path_.c_str(), "wb");

@@ -1,7 +1,5 @@
 #include "ui/text.h"
 
-#include <iconv.h>
-
 #include <cerrno>
 #include <climits>
 #include <cstdarg>
@@ -10,48 +8,12 @@
 #include <vector>
 
 #include "base/hex.h"
+#include "platform/text_encoding.h"
 #include "ui/exceptions.h"
 
 namespace dorv::ui {
 
 namespace {
-
-// One converter per direction, guarded: iconv descriptors are not re-entrant.
-class Converter {
- public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~Converter() {
-    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
-  }
-  // Converts one character sequence; returns false when the input is invalid.
-  bool Convert(std::string_view in, std::string& out) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) return false;
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    std::vector<char> buf(in.size() * 4 + 8);
-    char* inp = const_cast<char*>(in.data());
-    size_t inleft = in.size();
-    char* outp = buf.data();
-    size_t outleft = buf.size();
-    size_t r = iconv(cd_, &inp, &inleft, &outp, &outleft);
-    if (r == static_cast<size_t>(-1) || inleft != 0) return false;
-    out.assign(buf.data(), buf.size() - outleft);
-    return true;
-  }
-
- private:
-  iconv_t cd_;
-  std::mutex mutex_;
-};
-
-Converter& FromCp932() {
-  static Converter c("UTF-8", "CP932");
-  return c;
-}
-Converter& ToCp932() {
-  static Converter c("CP932", "UTF-8");
-  return c;
-}
 
 bool IsLeadByte(unsigned char b) {
   return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
@@ -65,7 +27,7 @@ void WalkCp932(std::string_view bytes, Good good, Bad bad) {
   auto flush = [&](size_t end) {
     if (end > runStart) {
       std::string out;
-      FromCp932().Convert(bytes.substr(runStart, end - runStart), out);
+      platform::Cp932ToUtf8(bytes.substr(runStart, end - runStart), out);
       good(out);
     }
   };
@@ -74,7 +36,7 @@ void WalkCp932(std::string_view bytes, Good good, Bad bad) {
     size_t len = (IsLeadByte(b) && i + 1 < bytes.size()) ? 2 : 1;
     std::string tmp;
     bool ok = true;
-    if (b >= 0x80 || len == 2) ok = FromCp932().Convert(bytes.substr(i, len), tmp);
+    if (b >= 0x80 || len == 2) ok = platform::Cp932ToUtf8(bytes.substr(i, len), tmp);
     if (!ok && len == 2) {
       len = 1;
       ok = false;
@@ -119,7 +81,7 @@ std::string Cp932ToUtf8Escaped(std::string_view bytes) {
 
 std::string Utf8ToCp932(std::string_view utf8) {
   std::string out;
-  if (ToCp932().Convert(utf8, out)) return out;
+  if (platform::Utf8ToCp932(utf8, out)) return out;
   // Convert character by character, replacing what has no cp932 form.
   out.clear();
   size_t i = 0;
@@ -128,7 +90,7 @@ std::string Utf8ToCp932(std::string_view utf8) {
     size_t len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 1;
     if (i + len > utf8.size()) len = 1;
     std::string part;
-    if (ToCp932().Convert(utf8.substr(i, len), part))
+    if (platform::Utf8ToCp932(utf8.substr(i, len), part))
       out += part;
     else
       out += '?';
