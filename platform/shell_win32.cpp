@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <shellapi.h>
 // clang-format on
+#include <malloc.h>
 
 #include "platform/shell.h"
 
@@ -11,6 +12,11 @@ namespace dorv::platform {
 
 void OpenDeviceManager() {
   ShellExecuteW(nullptr, nullptr, L"devmgmt.msc", nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void ReleaseFreedMemory() {
+  // The C runtime's heap gives its free blocks back to the system.
+  _heapmin();
 }
 
 }  // namespace dorv::platform
