@@ -11,6 +11,7 @@
 #include "qtui/screen_fit.h"
 #include "serial/port_chooser.h"
 #include "ui/layout_check.h"
+#include "viewer/all_axis_statistics_window.h"
 
 namespace dorv::testing {
 namespace {
@@ -47,6 +48,7 @@ TEST_F(Layout, EveryFormInEveryStateShowsItsControlsWhole) {
       {"statistics window", viewer::Form4, [] {}},
       {"reservation dialog", dialogs::Form5, [] {}},
       {"wait-option dialog", dialogs::Form6, [] {}},
+      {"all-axis statistics window", viewer::Form7, [] {}},
   };
   for (auto& s : states) {
     SCOPED_TRACE(s.name);
