@@ -24,13 +24,18 @@ DORV_FUZZ_PACKAGES=(clang libclang-rt-dev)
 
 # The Windows build (scripts/build-windows) and its tests under Wine: the
 # mingw-w64 cross compiler with POSIX threads, GoogleTest's source, the JSON
-# headers, Wine (64-bit), and flock for the Wine prefix's first use.
+# headers, Wine (64-bit), flock for the Wine prefix's first use, the virtual X
+# server of the window's tests, the Japanese font mapped into the prefix, and
+# the installer's and the zip's tools (scripts/package-windows).
 DORV_WINDOWS_PACKAGES=(
   cmake make
   g++-mingw-w64-x86-64-posix
   googletest nlohmann-json3-dev
   wine wine64
   util-linux
+  xvfb xauth
+  fonts-ipafont-gothic
+  nsis zip
 )
 
 # Installs those of the given packages that are missing (apt-get, as root or

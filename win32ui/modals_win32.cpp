@@ -199,7 +199,30 @@ bool Win32Modals::DoFileDialog(ui::FileDialogRequest& req) {
   return true;
 }
 
+namespace {
+
+bool PrinterInstalled() {
+  DWORD needed = 0, count = 0;
+  EnumPrintersW(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 4, nullptr, 0, &needed,
+                &count);
+  return needed > 0;
+}
+
+}  // namespace
+
 std::unique_ptr<ui::TPrinter> Win32Modals::DoPrintDialog() {
+  if (!PrinterInstalled()) {
+    // Without a printer the print dialog only says to install one: the page
+    // goes to a PDF file the user names instead.
+    ui::FileDialogRequest req;
+    req.save = true;
+    req.title = "プリンターがありません: PDF ファイルに印刷";
+    req.filter = "PDF ファイル (*.pdf)|*.pdf";
+    req.defaultExt = "pdf";
+    req.options = ui::ofOverwritePrompt | ui::ofHideReadOnly;
+    if (!DoFileDialog(req)) return nullptr;
+    return std::make_unique<ui::TPdfPrinter>(req.fileName);
+  }
   PRINTDLGW pd{};
   pd.lStructSize = sizeof pd;
   pd.hwndOwner = ModalOwner();
@@ -216,19 +239,9 @@ std::unique_ptr<ui::TPrinter> Win32Modals::DoPrintDialog() {
     if (pd.hDevMode) GlobalFree(pd.hDevMode);
     return std::make_unique<GdiPrinter>(pd.hDC, name);
   }
-  DWORD err = CommDlgExtendedError();
-  if (err == 0) return nullptr;  // cancelled
-  if (err != PDERR_NODEFAULTPRN && err != PDERR_NODEVICES)
+  if (DWORD err = CommDlgExtendedError())
     throw ui::Exception("印刷のダイアログを開けません (エラー " + std::to_string(err) + ")");
-  // No printer is installed: the page goes to a PDF file the user names.
-  ui::FileDialogRequest req;
-  req.save = true;
-  req.title = "プリンターがありません: PDF ファイルに印刷";
-  req.filter = "PDF ファイル (*.pdf)|*.pdf";
-  req.defaultExt = "pdf";
-  req.options = ui::ofOverwritePrompt | ui::ofHideReadOnly;
-  if (!DoFileDialog(req)) return nullptr;
-  return std::make_unique<ui::TPdfPrinter>(req.fileName);
+  return nullptr;  // cancelled
 }
 
 // ---- GdiPrinter

@@ -10,6 +10,7 @@
 #include <cderr.h>
 #include <objidl.h>
 #include <shlwapi.h>
+#include <winspool.h>
 // clang-format on
 #undef RGB
 #undef TextOut

@@ -7,16 +7,22 @@
 // every window to the shots folder and ends. Not installed: the shipped
 // window carries no script runner.
 //
-// usage: dorv-window-script [--shots DIR] [--hidden] [--caption TEXT] [--wait S] SCRIPT
+// usage: dorv-window-script [--shots DIR] [--hidden] [--check-render] [--caption TEXT]
+//                           [--wait S] SCRIPT
+//
+// --check-render first checks the captions of the shown windows as drawn
+// (see CheckRender).
 //
 // The modal commands work on the system's dialogs: "answer" queues an answer
 // that the next dialog takes once it has been open for the answer delay
 // (message box: ok or cancel; input dialog: the text or cancel; file dialog:
 // a path or cancel; print: the PDF file's path when no printer is installed,
 // or cancel); without one a message box gets OK and any other dialog Cancel.
-// A message box that the program did not ask for (one of the system's own)
-// takes OK and leaves a queued path for the dialog it belongs to.
-// "messages" prints the text of every message box shown so far.
+// A message box that the program did not ask for (one of the system's own,
+// such as the notice that no printer is installed) takes OK and leaves a
+// queued path for the dialog it belongs to. "messages" prints the text of
+// every message box of the program shown so far.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <deque>
@@ -41,6 +47,7 @@ namespace {
 struct Options {
   std::wstring shots;
   bool hidden = false;
+  bool checkRender = false;
   std::string caption = "D-ORV KRB Updater 1.00";
   int waitMs = 20000;
   std::string script;
@@ -56,6 +63,7 @@ class Answerer {
   void Start() { SetTimer(nullptr, 0, 50, &Answerer::Tick); }
   std::deque<std::string> answers;
   std::vector<std::string> messages;
+  std::string title;  // the caption of the program's message boxes
   DWORD delayMs = 300;
 
  private:
@@ -113,12 +121,16 @@ class Answerer {
         Press(dlg, IDCANCEL);
         return;
       }
+      // A path is typed as on Windows, with backslashes.
+      if (fileName) std::replace(a.begin(), a.end(), '/', '\\');
       SetWindowTextW(fileName ? fileName : input, W(a).c_str());
       Press(dlg, IDOK);
       return;
     }
-    // A message box: its text is the static with the id -1.
-    if (HWND text = GetDlgItem(dlg, 0xFFFF)) messages.push_back(Text(text));
+    // A message box: its text is the static with the id -1. Only the
+    // program's own boxes (captioned with its title) count as its messages.
+    HWND text = GetDlgItem(dlg, 0xFFFF);
+    if (text && Text(dlg) == title) messages.push_back(Text(text));
     bool cancel = false;
     if (!answers.empty() && (answers.front() == "ok" || answers.front() == "cancel")) {
       cancel = answers.front() == "cancel";
@@ -205,6 +217,56 @@ int Shoot(Frontend& frontend, const Options& o) {
   return failures ? 1 : 0;
 }
 
+// Every shown caption of the shown windows as the window system has it: the
+// native control's text is the model's, and the control's font has a glyph
+// for each of its characters (a Japanese caption in a font without Japanese
+// shows empty boxes). Says which font face the designs' font became.
+int CheckRender(Frontend& frontend) {
+  int checked = 0, bad = 0;
+  std::string faces;
+  for (auto& window : frontend.Windows()) {
+    if (!IsWindowVisible(window->Handle())) continue;
+    for (auto& c : window->Model().Components()) {
+      auto* ctl = dynamic_cast<ui::TControl*>(c.get());
+      if (!ctl || !ctl->Visible() || ctl->Caption().empty()) continue;
+      auto k = ctl->GetKind();
+      if (k != ui::Kind::Button && k != ui::Kind::Label && k != ui::Kind::CheckBox) continue;
+      HWND h = window->ControlHandle(ctl->Name());
+      wchar_t buf[1024] = {};
+      GetWindowTextW(h, buf, 1024);
+      std::wstring text = buf;
+      const std::string where = window->Model().Name() + "." + ctl->Name();
+      if (U8(text) != ctl->Caption()) {
+        std::fprintf(stderr, "render: %s shows \"%s\", not \"%s\"\n", where.c_str(),
+                     U8(text).c_str(), ctl->Caption().c_str());
+        ++bad;
+      }
+      HDC dc = GetDC(h);
+      HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0)));
+      std::vector<WORD> glyphs(text.size());
+      GetGlyphIndicesW(dc, text.c_str(), static_cast<int>(text.size()), glyphs.data(),
+                       GGI_MARK_NONEXISTING_GLYPHS);
+      wchar_t face[LF_FACESIZE] = {};
+      GetTextFaceW(dc, LF_FACESIZE, face);
+      SelectObject(dc, old);
+      ReleaseDC(h, dc);
+      std::string f = ctl->Font().Name + " -> " + U8(face);
+      if (faces.find(f) == std::string::npos) faces += (faces.empty() ? "" : ", ") + f;
+      for (size_t i = 0; i < text.size(); ++i)
+        if (glyphs[i] == 0xFFFF && text[i] != L' ') {
+          std::fprintf(stderr, "render: %s: the font %s has no glyph for \"%s\"\n", where.c_str(),
+                       U8(face).c_str(), U8(std::wstring(1, text[i])).c_str());
+          ++bad;
+          break;
+        }
+      ++checked;
+    }
+  }
+  std::printf("render: %d captions checked, %d wrong; fonts: %s\n", checked, bad, faces.c_str());
+  std::fflush(stdout);
+  return bad || checked == 0 ? 1 : 0;
+}
+
 int PlayScript(ui::TApplication& app, const Options& o) {
   std::vector<std::string> lines;
   if (!o.script.empty()) {
@@ -264,6 +326,8 @@ int main(int argc, char** argv) {
       o.shots = W(argv[++i]);
     else if (a == "--hidden")
       o.hidden = true;
+    else if (a == "--check-render")
+      o.checkRender = true;
     else if (a == "--caption" && i + 1 < argc)
       o.caption = argv[++i];
     else if (a == "--wait" && i + 1 < argc)
@@ -272,8 +336,8 @@ int main(int argc, char** argv) {
       o.script = a;
     else {
       std::fputs(
-          "usage: dorv-window-script [--shots DIR] [--hidden] [--caption TEXT] [--wait S] "
-          "SCRIPT\n",
+          "usage: dorv-window-script [--shots DIR] [--hidden] [--check-render] [--caption TEXT] "
+          "[--wait S] SCRIPT\n",
           stderr);
       return 2;
     }
@@ -285,6 +349,7 @@ int main(int argc, char** argv) {
   frontend.SetOnRunning([](dorv::ui::TApplication& app) {
     static dorv::ui::TApplication* application = &app;
     static auto start = std::chrono::steady_clock::now();
+    Answerer::Get().title = app.Title;
     Answerer::Get().Start();
     SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
       dorv::ui::TApplication& app = *application;
@@ -296,7 +361,8 @@ int main(int argc, char** argv) {
       if (!ready)
         std::fprintf(stderr, "dorv-window-script: the caption is \"%s\" after %d s\n",
                      main ? main->Caption().c_str() : "", options.waitMs / 1000);
-      result = PlayScript(app, options);
+      if (options.checkRender && CheckRender(*front) != 0) result = 1;
+      if (result == 0) result = PlayScript(app, options);
       if (!options.shots.empty()) {
         // A moment for the displays to take the last answers, and every
         // window drawn once, so that windows fed by another's paint (the
