@@ -53,10 +53,10 @@ int CharIndex(const std::string& utf8, int bytes) {
 class LabelView : public ControlView {
  public:
   LabelView(ui::TLabel& m, HWND parent, int id)
-      : ControlView(
-            m, MakeChild(L"STATIC",
-                         SS_NOTIFY | SS_LEFT | SS_NOPREFIX | (m.AutoSize ? 0 : SS_ENDELLIPSIS), 0,
-                         parent, id)) {
+      : ControlView(m, MakeChild(L"STATIC",
+                                 SS_NOTIFY | SS_LEFTNOWORDWRAP | SS_NOPREFIX |
+                                     (m.AutoSize ? 0 : SS_ENDELLIPSIS),
+                                 0, parent, id)) {
     Attach();
   }
   void OnCommand(int code) override {

@@ -100,16 +100,21 @@ FormWindow::~FormWindow() {
 void FormWindow::MakeControls() {
   if (controlsMade_) return;
   controlsMade_ = true;
-  // Windowed controls first: the window system puts the first created on
-  // top, and labels and pictures lie beneath the others.
+  // The window system puts the first created child on top. Windowed
+  // controls come first, so that labels and pictures lie beneath them; the
+  // labels then last to first, so that of two overlapping labels the later
+  // one is on top, as the toolkit stacks them.
+  const auto& all = form_.Components();
+  auto flat = [](const ui::TControl& c) {
+    return c.GetKind() == ui::Kind::Label || c.GetKind() == ui::Kind::Image;
+  };
   int id = kFirstId;
-  for (int pass = 0; pass < 2; ++pass)
-    for (auto& c : form_.Components())
-      if (auto* ctl = dynamic_cast<ui::TControl*>(c.get())) {
-        bool flat = ctl->GetKind() == ui::Kind::Label || ctl->GetKind() == ui::Kind::Image;
-        if (flat != (pass == 1)) continue;
-        if (auto view = MakeControlView(*ctl, hwnd_, id++)) controls_.push_back(std::move(view));
-      }
+  for (auto& c : all)
+    if (auto* ctl = dynamic_cast<ui::TControl*>(c.get()); ctl && !flat(*ctl))
+      if (auto view = MakeControlView(*ctl, hwnd_, id++)) controls_.push_back(std::move(view));
+  for (auto it = all.rbegin(); it != all.rend(); ++it)
+    if (auto* ctl = dynamic_cast<ui::TControl*>(it->get()); ctl && flat(*ctl))
+      if (auto view = MakeControlView(*ctl, hwnd_, id++)) controls_.push_back(std::move(view));
 }
 
 HWND FormWindow::ControlHandle(const std::string& name) {

@@ -29,21 +29,11 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 work=$(mktemp -d "${TMPDIR:-/tmp}/dorv-wine-window.XXXXXX")
 chmod 700 "$work"
 pids=()
-logger_key='HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Enum\FTDIBUS\VID_0403+PID_6001+DORV0001A'
-serialcomm='HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM'
-regedit() {
-  printf 'REGEDIT4\n\n%s\n' "$1" >"$work/reg.reg"
-  wine regedit /S "Z:$work/reg.reg" >/dev/null 2>&1
-}
 cleanup() {
   local p
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
   wait 2>/dev/null
-  rm -f "$WINEPREFIX/dosdevices/com7"
-  regedit "[$serialcomm]
-\"\\\\Device\\\\VCP_COM7\"=-
-
-[-$logger_key]"
+  "$root/scripts/wine-plug" --unplug 7
   wineserver -k 2>/dev/null
   rm -rf "$work"
 }
@@ -77,14 +67,7 @@ for _ in $(seq 100); do
 done
 device=$(sed -n 's/^COM7 //p' "$work/logger.out" | head -n 1)
 [ -n "$device" ] || fail "the simulated logger did not start: $(cat "$work/logger.err")"
-# COM7 leads to the logger's pseudo-terminal, and the registry names it as the
-# FTDI driver names a plugged-in logger.
-ln -sfn "$device" "$WINEPREFIX/dosdevices/com7"
-regedit "[$serialcomm]
-\"\\\\Device\\\\VCP_COM7\"=\"COM7\"
-
-[$logger_key\\0000\\Device Parameters]
-\"PortName\"=\"COM7\""
+"$root/scripts/wine-plug" 7 "$device"
 
 cat >"$work/script" <<SCRIPT
 until Form1.LoggerReady == 1 10000
