@@ -74,6 +74,7 @@ until Form1.LoggerReady == 1 10000
 until Form1.Timer1.Interval == 1000 10000
 expect Form1.Edit3.Text == COM7
 expect Form1.Button39.Caption == 更新
+until Form1.SerialPort1Open == 0 5000
 click Form1.Button30
 until Form1.Downloading == 0 30000
 until Form1.SerialPort1Open == 0 5000

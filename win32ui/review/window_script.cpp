@@ -267,7 +267,7 @@ int CheckRender(Frontend& frontend) {
   return bad || checked == 0 ? 1 : 0;
 }
 
-int PlayScript(ui::TApplication& app, const Options& o) {
+int PlayScript(ui::TApplication& app, Frontend& frontend, const Options& o) {
   std::vector<std::string> lines;
   if (!o.script.empty()) {
     std::ifstream in(o.script);
@@ -281,7 +281,13 @@ int PlayScript(ui::TApplication& app, const Options& o) {
     }
   }
   tools::ScriptRunner runner(app, std::cout, std::cerr);
-  runner.SetAfterLine([] { PumpMessages(); });
+  // After each line the windows draw what changed. Nothing else runs between
+  // two lines (no timer, no delivery), as in the headless runner: a condition
+  // that an "until" saw still holds for the next line's action.
+  runner.SetAfterLine([&frontend] {
+    for (auto& w : frontend.Windows())
+      RedrawWindow(w->Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  });
   Answerer& answerer = Answerer::Get();
   for (size_t i = 0; i < lines.size(); ++i) {
     const std::string& line = lines[i];
@@ -304,7 +310,6 @@ int PlayScript(ui::TApplication& app, const Options& o) {
       continue;
     }
     int code = runner.Run({line});
-    PumpMessages();
     if (code != 0) {
       std::fprintf(stderr, "dorv-window-script: %s:%zu: %s\n", o.script.c_str(), i + 1,
                    line.c_str());
@@ -362,7 +367,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "dorv-window-script: the caption is \"%s\" after %d s\n",
                      main ? main->Caption().c_str() : "", options.waitMs / 1000);
       if (options.checkRender && CheckRender(*front) != 0) result = 1;
-      if (result == 0) result = PlayScript(app, options);
+      if (result == 0) result = PlayScript(app, *front, options);
       if (!options.shots.empty()) {
         // A moment for the displays to take the last answers, and every
         // window drawn once, so that windows fed by another's paint (the
