@@ -2,7 +2,8 @@
 ; makensis): the programs in a folder of their own under Program Files, a
 ; Start-menu folder with the window's shortcut, and an uninstaller that is
 ; also listed among the installed programs.
-; makensis -DVERSION=x.y.z -DSTAGE=<folder with the files> -DOUTFILE=<installer>
+; makensis -DVERSION=x.y.z -DSTAGE=<folder with the files> -DICON=<the program's icon>
+;          -DOUTFILE=<installer>
 ; A 64-bit installer: the programs are 64-bit, and Wine without its 32-bit
 ; part runs it too.
 Target amd64-unicode
@@ -12,6 +13,8 @@ SetCompressor /SOLID lzma
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\DORV Updater"
 
 Name "${NAME} ${VERSION}"
+Icon "${ICON}"
+UninstallIcon "${ICON}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\${NAME}"
 RequestExecutionLevel admin
