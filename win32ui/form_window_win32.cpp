@@ -61,6 +61,18 @@ ui::TMouseButton ButtonOf(UINT msg) {
 
 }  // namespace
 
+void DispatchFormMessage(MSG& msg) {
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && msg.hwnd) {
+    HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+    wchar_t cls[16] = {};
+    if (root && GetClassNameW(root, cls, 16) && !wcscmp(cls, kFormClass) &&
+        IsDialogMessageW(root, &msg))
+      return;
+  }
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+}
+
 void PumpMessages() {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -68,8 +80,7 @@ void PumpMessages() {
       PostQuitMessage(static_cast<int>(msg.wParam));
       return;
     }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
+    DispatchFormMessage(msg);
   }
 }
 
@@ -357,10 +368,7 @@ void RunModalForm(ui::TForm& form, const std::function<bool()>& done) {
     FormWindow window(form);
     SetTimer(window.Handle(), 1, 20, nullptr);
     MSG msg;
-    while (!done() && GetMessageW(&msg, nullptr, 0, 0) > 0) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
+    while (!done() && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchFormMessage(msg);
     KillTimer(window.Handle(), 1);
   }
   for (HWND w : disabled) EnableWindow(w, TRUE);

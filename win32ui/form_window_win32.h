@@ -103,4 +103,8 @@ void RunModalForm(ui::TForm& form, const std::function<bool()>& done);
 // Pumps the waiting messages of this thread (paints, above all).
 void PumpMessages();
 
+// Dispatches one message of a message loop, the keys that move between a
+// form's controls (Tab, Shift+Tab) handled as in a dialog.
+void DispatchFormMessage(MSG& msg);
+
 }  // namespace dorv::win32ui

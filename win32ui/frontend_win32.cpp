@@ -46,10 +46,7 @@ int Frontend::Run(ui::TApplication& app) {
   int code = 0;
   if (!app.Terminated()) {
     MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchFormMessage(msg);
   }
   SetAfterUserAction(nullptr);
   bridge_.reset();
