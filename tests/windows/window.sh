@@ -2,8 +2,8 @@
 # The Windows window under Wine in a virtual X server, against the simulated
 # logger of a Linux build, driven as a user drives it: dorv-window-script.exe
 # (dorv-updater.exe with the script runner) finds the logger on COM7, shows
-# the main window with its Japanese captions drawn in a Japanese font,
-# downloads, saves the CSV through the system's save dialog, opens the graph,
+# the main window with its Japanese captions drawn in a Japanese font, takes a
+# click and keys into an edit field from the X server, downloads, saves the CSV through the system's save dialog, opens the graph,
 # marks a range (the statistics window), opens the all-axis statistics,
 # prints the graph to a PDF file (no printer is installed in the prefix),
 # meets a message box (the firmware update refused) and cancels the burst's
@@ -19,10 +19,12 @@ for p in "$linux/dorv-logger-sim" "$win/dorv-window-script.exe"; do
     exit 1
   }
 done
-command -v Xvfb >/dev/null || {
-  echo "window: Xvfb is missing (Debian package xvfb)" >&2
-  exit 1
-}
+for p in Xvfb xdotool; do
+  command -v $p >/dev/null || {
+    echo "window: $p is missing (Debian packages xvfb, xdotool)" >&2
+    exit 1
+  }
+done
 export WINEPREFIX=${WINEPREFIX:-$(dirname "$win")/wine}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 "$root/scripts/wine-fonts" || exit 1
@@ -75,6 +77,8 @@ until Form1.LoggerReady == 1 10000
 until Form1.Timer1.Interval == 1000 10000
 expect Form1.Edit3.Text == COM7
 expect Form1.Button39.Caption == 更新
+wait 3000
+expect Form1.Edit1.Text == 12a3
 until Form1.SerialPort1Open == 0 5000
 click Form1.Button30
 until Form1.Downloading == 0 30000
@@ -101,7 +105,20 @@ messages
 SCRIPT
 start=$SECONDS
 (cd "$work" && timeout 150 wine "$win/dorv-window-script.exe" --check-render --hidden \
-  --shots "Z:$work/shots" "Z:$work/script" >"$work/out" 2>"$work/err")
+  --shots "Z:$work/shots" "Z:$work/script" >"$work/out" 2>"$work/err") &
+runner=$!
+# A user's click into the hazard value's field (Edit1, where the design puts
+# it: the window has no frame without a window manager) and keys typed over
+# its text, taken while the script waits.
+window=""
+for _ in $(seq 150); do
+  window=$(xdotool search --name '^D-ORV KRB Updater 1.00$' 2>/dev/null | head -n 1)
+  [ -n "$window" ] && break
+  sleep 0.2
+done
+[ -n "$window" ] || fail "no window shows the logger connected"
+xdotool mousemove --window "$window" 740 332 click 1 sleep 0.3 key ctrl+a type --delay 40 12a3
+wait "$runner"
 code=$?
 [ $code = 0 ] || fail "exit code $code"
 grep -q '^render: [1-9][0-9]* captions checked, 0 wrong' "$work/out" || fail "captions not drawn"

@@ -21,7 +21,8 @@
 // A message box that the program did not ask for (one of the system's own,
 // such as the notice that no printer is installed) takes OK and leaves a
 // queued path for the dialog it belongs to. "messages" prints the text of
-// every message box of the program shown so far.
+// every message box of the program shown so far. "wait" runs the message
+// loop, so that input from outside (a test's keys and clicks) is taken.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -302,6 +303,24 @@ int PlayScript(ui::TApplication& app, Frontend& frontend, const Options& o) {
       int ms = 0;
       words >> ms;
       answerer.delayMs = static_cast<DWORD>(std::max(0, ms));
+      continue;
+    }
+    if (command == "wait") {
+      // The program idles as a window does: the message loop runs, so the
+      // user's input (keys, clicks from outside) reaches the windows too.
+      int ms = 0;
+      if (!(words >> ms) || ms < 0) {
+        std::fprintf(stderr, "dorv-window-script: %s:%zu: wait needs milliseconds\n",
+                     o.script.c_str(), i + 1);
+        return 2;
+      }
+      auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+      for (auto now = std::chrono::steady_clock::now(); now < end;
+           now = std::chrono::steady_clock::now()) {
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(end - now).count();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
+        PumpMessages();
+      }
       continue;
     }
     if (command == "messages") {
