@@ -19,8 +19,8 @@
 // a path or cancel; print: the PDF file's path when no printer is installed,
 // or cancel); without one a message box gets OK and any other dialog Cancel.
 // A message box that the program did not ask for (one of the system's own,
-// such as the notice that no printer is installed) takes OK and leaves a
-// queued path for the dialog it belongs to. "messages" prints the text of
+// such as the question whether to replace a file) takes OK (Yes) and leaves
+// a queued path for the dialog it belongs to. "messages" prints the text of
 // every message box of the program shown so far. "wait" runs the message
 // loop, so that input from outside (a test's keys and clicks) is taken.
 #include <algorithm>
@@ -137,7 +137,10 @@ class Answerer {
       cancel = answers.front() == "cancel";
       answers.pop_front();
     }
-    Press(dlg, cancel && GetDlgItem(dlg, IDCANCEL) ? IDCANCEL : IDOK);
+    // A question of the system's (replace the file?) has Yes and No.
+    const int yes = GetDlgItem(dlg, IDOK) ? IDOK : IDYES;
+    const int no = GetDlgItem(dlg, IDCANCEL) ? IDCANCEL : IDNO;
+    Press(dlg, cancel && GetDlgItem(dlg, no) ? no : yes);
   }
 
   HWND current_ = nullptr;
