@@ -2,12 +2,14 @@
 # The Windows window under Wine in a virtual X server, against the simulated
 # logger of a Linux build, driven as a user drives it: dorv-window-script.exe
 # (dorv-updater.exe with the script runner) finds the logger on COM7, shows
-# the main window with its Japanese captions drawn in a Japanese font, takes a
-# click and keys into an edit field from the X server, downloads, saves the CSV through the system's save dialog, opens the graph,
-# marks a range (the statistics window), opens the all-axis statistics,
-# prints the graph to a PDF file (no printer is installed in the prefix),
-# meets a message box (the firmware update refused) and cancels the burst's
-# input dialog, then writes a picture of every window.
+# the main window with its Japanese captions drawn in a Japanese font, takes
+# a click and keys into an edit field from the X server, downloads, saves the
+# CSV through the system's save dialog (twice: the second time over the
+# first, after the dialog's question), opens the graph, marks a range (the
+# statistics window), opens the all-axis statistics, prints the graph to a
+# PDF file (no printer is installed in the prefix), meets a message box (the
+# firmware update refused) and cancels the burst's input dialog, then writes
+# a picture of every window.
 # usage: tests/windows/window.sh LINUX_BIN_DIR WINDOWS_BIN_DIR
 set -uo pipefail
 linux=$(cd "$1" && pwd)
@@ -77,6 +79,8 @@ until Form1.LoggerReady == 1 10000
 until Form1.Timer1.Interval == 1000 10000
 expect Form1.Edit3.Text == COM7
 expect Form1.Button39.Caption == 更新
+until Form1.SerialPort1Open == 0 5000
+print Form1.Edit1.Text
 wait 3000
 expect Form1.Edit1.Text == 12a3
 until Form1.SerialPort1Open == 0 5000
@@ -84,6 +88,8 @@ click Form1.Button30
 until Form1.Downloading == 0 30000
 until Form1.SerialPort1Open == 0 5000
 expect Form1.RecordCount == 1000
+answer Z:$work/saved.csv
+click Form1.Button6
 answer Z:$work/saved.csv
 click Form1.Button6
 click Form1.Button12
@@ -109,13 +115,15 @@ start=$SECONDS
 runner=$!
 # A user's click into the hazard value's field (Edit1, where the design puts
 # it: the window has no frame without a window manager) and keys typed over
-# its text, taken while the script waits.
-window=""
-for _ in $(seq 150); do
-  window=$(xdotool search --name '^D-ORV KRB Updater 1.00$' 2>/dev/null | head -n 1)
-  [ -n "$window" ] && break
-  sleep 0.2
+# its text, once the script has printed the field (no exchange runs then,
+# which would write the logger's value into it) and waits.
+for _ in $(seq 300); do
+  grep -qs '^Form1.Edit1.Text=' "$work/out" && break
+  kill -0 "$runner" 2>/dev/null || break
+  sleep 0.1
 done
+grep -qs '^Form1.Edit1.Text=' "$work/out" || fail "the script did not reach the typing"
+window=$(xdotool search --name '^D-ORV KRB Updater 1.00$' 2>/dev/null | head -n 1)
 [ -n "$window" ] || fail "no window shows the logger connected"
 xdotool mousemove --window "$window" 740 332 click 1 sleep 0.3 key ctrl+a type --delay 40 12a3
 wait "$runner"

@@ -332,6 +332,9 @@ int PlayScript(ui::TApplication& app, Frontend& frontend, const Options& o) {
       continue;
     }
     int code = runner.Run({line});
+    // What a line printed is seen at once by whoever watches the output (a
+    // test that acts from outside at a point of the script).
+    std::cout.flush();
     if (code != 0) {
       std::fprintf(stderr, "dorv-window-script: %s:%zu: %s\n", o.script.c_str(), i + 1,
                    line.c_str());
