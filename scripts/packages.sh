@@ -24,13 +24,20 @@ DORV_FUZZ_PACKAGES=(clang libclang-rt-dev)
 
 # The Windows build (scripts/build-windows) and its tests under Wine: the
 # mingw-w64 cross compiler with POSIX threads, GoogleTest's source, the JSON
-# headers, Wine (64-bit), and flock for the Wine prefix's first use.
+# headers, Wine (64-bit), flock for the Wine prefix's first use, the virtual X
+# server of the window's tests and the keys and clicks they send, the Japanese
+# font mapped into the prefix, the program icon's drawing, and the installer's
+# and the zip's tools (scripts/package-windows, and unzip for its test).
 DORV_WINDOWS_PACKAGES=(
   cmake make
   g++-mingw-w64-x86-64-posix
   googletest nlohmann-json3-dev
   wine wine64
   util-linux
+  xvfb xauth xdotool
+  fonts-ipafont-gothic
+  librsvg2-bin
+  nsis zip unzip
 )
 
 # Installs those of the given packages that are missing (apt-get, as root or
