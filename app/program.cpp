@@ -1,12 +1,14 @@
 #include "app/program.h"
 
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 #include "app/main_window.h"
 #include "dialogs/device_id_dialog.h"
 #include "dialogs/reservation_dialog.h"
 #include "dialogs/wait_option_dialog.h"
+#include "dorv_version.h"
 #include "platform/instance_lock.h"
 #include "viewer/all_axis_statistics_window.h"
 #include "viewer/graph_window.h"
@@ -23,6 +25,26 @@ void CreateForms(ui::TApplication& application) {
   application.CreateForm(dialogs::Form6);
   application.CreateForm(viewer::Form7);
   Form1->Show();
+}
+
+int WindowProgramArguments(int argc, char** argv) {
+  static const char kUsage[] =
+      "usage: dorv-updater [--help] [--version]\n"
+      "Opens the DORV logger utility's window. The utility finds the logger by itself\n"
+      "on the USB serial ports; only one copy runs at a time.\n";
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--help")) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (!std::strcmp(argv[i], "--version")) {
+      std::printf("dorv-updater %s\n", DORV_VERSION);
+      return 0;
+    }
+    std::fprintf(stderr, "dorv-updater: unknown argument: %s\n%s", argv[i], kUsage);
+    return 2;
+  }
+  return -1;
 }
 
 int RunProgram(const ProgramHooks& hooks) {

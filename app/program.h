@@ -25,6 +25,11 @@ struct ProgramHooks {
 
 int RunProgram(const ProgramHooks& hooks);
 
+// The window program's own arguments (--help, --version; anything else is a
+// usage error), the same for every front end. Returns the exit code when the
+// program ends here, or -1 when the window is to run.
+int WindowProgramArguments(int argc, char** argv);
+
 // Creates the six windows in their order (the main window, the graph, the ID
 // dialog, the statistics, the reservation and the wait-option dialog) and
 // shows the main window. RunProgram does this; tests, benches and the soak

@@ -191,13 +191,13 @@ std::string FormatUtcOffset(long seconds) {
   return ui::Format("%c%02ld:%02ld", sign, a / 60, a % 60);
 }
 
-std::vector<std::string> ExportCsvLines(const std::vector<std::string>& document, int countsPerG,
+std::vector<std::string> ExportCsvLines(const ui::LineStore& document, int countsPerG,
                                         const UtcOffsetFn& offset, ExportSummary& summary) {
   summary = {};
   int divisor = countsPerG;
   size_t first = 0;
   if (!document.empty() && document[0].starts_with("Start")) {
-    const std::string& head = document[0];
+    const std::string_view head = document[0];
     first = 1;
     if (head.starts_with("Start Year=")) {
       int year = 0;
@@ -209,7 +209,7 @@ std::vector<std::string> ExportCsvLines(const std::vector<std::string>& document
     // Up to two digits after "@1G=", as the graph reads them.
     const size_t at = head.find("@1G=");
     int d = 0, n = 0;
-    for (size_t k = at == std::string::npos ? head.size() : at + 4;
+    for (size_t k = at == std::string_view::npos ? head.size() : at + 4;
          k < head.size() && n < 2 && head[k] >= '0' && head[k] <= '9'; ++k, ++n)
       d = d * 10 + (head[k] - '0');
     if (n > 0) divisor = d;
@@ -223,7 +223,7 @@ std::vector<std::string> ExportCsvLines(const std::vector<std::string>& document
   out.reserve(document.size() + 1);
   int refYear = summary.startYear ? summary.startYear : 2000;
   for (size_t i = first; i < document.size(); ++i) {
-    const std::string& line = document[i];
+    const std::string_view line = document[i];
     Row r;
     if (!ParseDataLine(line, refYear, r)) {
       // Column headers, the irregular-record marker and blank lines carry no
@@ -295,9 +295,8 @@ std::string ExportJsonPath(const std::string& csvPath) {
   return (hasExt ? csvPath.substr(0, dot) : csvPath) + ".json";
 }
 
-ExportSummary WriteExport(const std::string& csvPath, const std::vector<std::string>& document,
-                          int countsPerG, const LoggerIdentity& identity,
-                          const UtcOffsetFn& offset) {
+ExportSummary WriteExport(const std::string& csvPath, const ui::LineStore& document, int countsPerG,
+                          const LoggerIdentity& identity, const UtcOffsetFn& offset) {
   ExportSummary summary;
   const std::vector<std::string> lines = ExportCsvLines(document, countsPerG, offset, summary);
   const size_t slash = csvPath.find_last_of('/');

@@ -42,8 +42,13 @@ inline constexpr const char* kExportHeader = "time,x_g,y_g,z_g,temperature_c,irr
 // or whose fraction of a second is out of range is flagged irregular; its
 // year is restored from the year before it. Throws ui::Exception when there
 // is no divisor of at least 1.
-std::vector<std::string> ExportCsvLines(const std::vector<std::string>& document, int countsPerG,
+std::vector<std::string> ExportCsvLines(const ui::LineStore& document, int countsPerG,
                                         const UtcOffsetFn& offset, ExportSummary& summary);
+inline std::vector<std::string> ExportCsvLines(const std::vector<std::string>& document,
+                                               int countsPerG, const UtcOffsetFn& offset,
+                                               ExportSummary& summary) {
+  return ExportCsvLines(ui::LineStore(document), countsPerG, offset, summary);
+}
 
 // The JSON beside the CSV: identity, settings, divisor and counts.
 std::string ExportJsonText(const LoggerIdentity& identity, const ExportSummary& summary,
@@ -54,14 +59,14 @@ std::string ExportJsonPath(const std::string& csvPath);
 
 // Writes the CSV and the JSON beside it, each without losing a file that was
 // there (SaveLines). Throws ui::Exception with the file's name on failure.
-ExportSummary WriteExport(const std::string& csvPath, const std::vector<std::string>& document,
-                          int countsPerG, const LoggerIdentity& identity,
+ExportSummary WriteExport(const std::string& csvPath, const ui::LineStore& document, int countsPerG,
+                          const LoggerIdentity& identity,
                           const UtcOffsetFn& offset = LocalUtcOffset);
-// The same for a form's document (the memo's lines).
-inline ExportSummary WriteExport(const std::string& csvPath, const ui::LineStore& document,
-                                 int countsPerG, const LoggerIdentity& identity,
+inline ExportSummary WriteExport(const std::string& csvPath,
+                                 const std::vector<std::string>& document, int countsPerG,
+                                 const LoggerIdentity& identity,
                                  const UtcOffsetFn& offset = LocalUtcOffset) {
-  return WriteExport(csvPath, document.ToVector(), countsPerG, identity, offset);
+  return WriteExport(csvPath, ui::LineStore(document), countsPerG, identity, offset);
 }
 
 }  // namespace dorv::files

@@ -1,8 +1,30 @@
 #include "platform/registry.h"
 
 #include <algorithm>
+#include <mutex>
 
 namespace dorv::platform {
+
+namespace {
+std::mutex restrictMutex;
+std::string restrictedPort;  // empty: every port
+}  // namespace
+
+void RestrictSerialDevices(const std::string& port) {
+  std::lock_guard<std::mutex> lock(restrictMutex);
+  restrictedPort = port;
+}
+
+void KeepRestrictedSerialDevices(std::vector<SerialDeviceInfo>& devices) {
+  std::string only;
+  {
+    std::lock_guard<std::mutex> lock(restrictMutex);
+    only = restrictedPort;
+  }
+  if (!only.empty())
+    std::erase_if(devices,
+                  [&](const SerialDeviceInfo& d) { return !SerialDeviceMatches(d, only); });
+}
 
 std::string DeviceKeyPath(const std::string& identity) {
   return std::string(kFtdiBusKey) + identity + kDeviceParameters;

@@ -81,8 +81,13 @@ std::vector<SerialDeviceInfo> ListSerialDevices();
 // it before the search starts.
 void RestrictSerialDevices(const std::string& port);
 
-// Whether a device is the port given to RestrictSerialDevices.
+// Whether a device is the port given to RestrictSerialDevices (each backend
+// has its own rule for names and paths).
 bool SerialDeviceMatches(const SerialDeviceInfo& device, const std::string& port);
+
+// Removes from devices what RestrictSerialDevices excludes; for the backends'
+// ListSerialDevices().
+void KeepRestrictedSerialDevices(std::vector<SerialDeviceInfo>& devices);
 
 // What a port is by its USB identity: "logger" (vendor 0403, product 6001, a
 // serial number beginning "DORV"), "converter" (the generic FTDI identity the

@@ -3,7 +3,6 @@
 #include <libserialport.h>
 
 #include <cstdio>
-#include <mutex>
 
 #include "platform/registry.h"
 #include "platform/runtime_dir.h"
@@ -11,9 +10,6 @@
 namespace dorv::platform {
 
 namespace {
-
-std::mutex restrictMutex;
-std::string restrictedPort;  // empty: every port
 
 struct RealDevice {
   std::string device, serial;
@@ -77,19 +73,8 @@ std::vector<SerialDeviceInfo> ListSerialDevices() {
     info.identity = std::string(ids) + r.serial + "A";
     out.push_back(info);
   }
-  std::string only;
-  {
-    std::lock_guard<std::mutex> lock(restrictMutex);
-    only = restrictedPort;
-  }
-  if (!only.empty())
-    std::erase_if(out, [&](const SerialDeviceInfo& d) { return !SerialDeviceMatches(d, only); });
+  KeepRestrictedSerialDevices(out);
   return out;
-}
-
-void RestrictSerialDevices(const std::string& port) {
-  std::lock_guard<std::mutex> lock(restrictMutex);
-  restrictedPort = port;
 }
 
 std::unique_ptr<Registry> CreateSystemRegistry() {

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <mutex>
 
 #include "platform/registry.h"
 #include "platform/win32_text.h"
@@ -12,9 +11,6 @@
 namespace dorv::platform {
 
 namespace {
-
-std::mutex restrictMutex;
-std::string restrictedPort;  // empty: every port
 
 class SystemRegistry : public Registry {
  public:
@@ -116,19 +112,8 @@ std::vector<SerialDeviceInfo> ListSerialDevices() {
       if (p == port) info.identity = identity;
     out.push_back(info);
   }
-  std::string only;
-  {
-    std::lock_guard<std::mutex> lock(restrictMutex);
-    only = restrictedPort;
-  }
-  if (!only.empty())
-    std::erase_if(out, [&](const SerialDeviceInfo& d) { return !SerialDeviceMatches(d, only); });
+  KeepRestrictedSerialDevices(out);
   return out;
-}
-
-void RestrictSerialDevices(const std::string& port) {
-  std::lock_guard<std::mutex> lock(restrictMutex);
-  restrictedPort = port;
 }
 
 bool SerialDeviceMatches(const SerialDeviceInfo& device, const std::string& port) {

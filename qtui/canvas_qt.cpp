@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QImage>
 #include <QPen>
 
 namespace dorv::qtui {
@@ -16,6 +17,15 @@ QFont ToQFont(const ui::TFont& f) {
   font.setPixelSize(f.Height > 0 ? f.Height : 12);
   font.setBold(f.Bold);
   return font;
+}
+
+void DrawRgbImage(QPainter& painter, int x, int y, int w, int h, int imgW, int imgH,
+                  const std::vector<unsigned char>& rgb) {
+  if (!painter.isActive() || imgW <= 0 || imgH <= 0 ||
+      rgb.size() < static_cast<size_t>(imgW) * imgH * 3)
+    return;
+  QImage image(rgb.data(), imgW, imgH, imgW * 3, QImage::Format_RGB888);
+  painter.drawImage(QRect(x, y, w, h), image);
 }
 
 void InstallJapaneseFonts() {

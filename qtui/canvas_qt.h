@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QString>
 #include <string>
+#include <vector>
 
 #include "ui/canvas.h"
 #include "ui/types.h"
@@ -24,6 +25,12 @@ inline std::string U8(const QString& s) {
 // fonts (IPA Gothic from Debian's fonts-ipafont-gothic first) and makes the
 // proportional one the application's font. Call once after QApplication.
 void InstallJapaneseFonts();
+
+// Draws an RGB picture (imgW x imgH, three bytes a pixel) scaled into the
+// rectangle; a picture with too few bytes is not drawn. For the printer and
+// the PDF document, which take the graph window's picture.
+void DrawRgbImage(QPainter& painter, int x, int y, int w, int h, int imgW, int imgH,
+                  const std::vector<unsigned char>& rgb);
 
 // The toolkit's canvas drawing with a QPainter: windows, images, printers.
 // Pixel-exact (no antialiasing), texts on an opaque background unless

@@ -59,11 +59,7 @@ int QtPdfDocument::PageHeight() const {
 
 void QtPdfDocument::DrawImage(int x, int y, int w, int h, int imgW, int imgH,
                               const std::vector<unsigned char>& rgb) {
-  if (!painter_.isActive() || imgW <= 0 || imgH <= 0 ||
-      rgb.size() < static_cast<size_t>(imgW) * imgH * 3)
-    return;
-  QImage image(rgb.data(), imgW, imgH, imgW * 3, QImage::Format_RGB888);
-  painter_.drawImage(QRect(x, y, w, h), image);
+  DrawRgbImage(painter_, x, y, w, h, imgW, imgH, rgb);
 }
 
 void InstallPdfDocumentWriter() {

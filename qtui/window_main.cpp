@@ -6,18 +6,11 @@
 #include <QScreen>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
-#include "dorv_version.h"
 #include "qtui/frontend.h"
 #include "qtui/screen_fit.h"
 
 namespace {
-
-const char kUsage[] =
-    "usage: dorv-updater [--help] [--version]\n"
-    "Opens the DORV logger utility's window. The utility finds the logger by itself\n"
-    "on the USB serial ports; only one copy runs at a time.\n";
 
 // Whether there is a display to show the window on: an X or Wayland display,
 // or a Qt platform chosen explicitly (offscreen, vnc, ...).
@@ -34,18 +27,7 @@ bool HaveDisplay() {
 namespace dorv::qtui {
 
 int WindowMain(int argc, char** argv, const std::function<void(ui::TApplication&)>& onRunning) {
-  for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--help")) {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    if (!std::strcmp(argv[i], "--version")) {
-      std::printf("dorv-updater %s\n", DORV_VERSION);
-      return 0;
-    }
-    std::fprintf(stderr, "dorv-updater: unknown argument: %s\n%s", argv[i], kUsage);
-    return 2;
-  }
+  if (int code = app::WindowProgramArguments(argc, argv); code >= 0) return code;
   if (!HaveDisplay()) {
     std::fputs(
         "dorv-updater: no display (DISPLAY and WAYLAND_DISPLAY are unset): run it on a desktop, "

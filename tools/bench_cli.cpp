@@ -18,51 +18,13 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "bench_logger.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-pid_t Spawn(const std::vector<std::string>& args, int outFd) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, 1);
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-// A simulated logger, stopped with the object.
-struct Logger {
-  pid_t pid = -1;
-  ~Logger() {
-    if (pid > 0) {
-      kill(pid, SIGTERM);
-      waitpid(pid, nullptr, 0);
-    }
-  }
-};
-
-// Starts a simulated logger and waits for its ready line.
-bool StartLogger(Logger& l, const std::string& binDir, int com, int records) {
-  int fds[2];
-  if (pipe(fds) != 0) return false;
-  l.pid = Spawn({binDir + "/dorv-logger-sim", "--com", std::to_string(com), "--serial",
-                 "DORV00" + std::to_string(com), "--records", std::to_string(records), "--seed",
-                 std::to_string(com), "--pace-baud", "115200"},
-                fds[1]);
-  close(fds[1]);
-  char c = 0;
-  while (read(fds[0], &c, 1) == 1 && c != '\n') {
-  }
-  close(fds[0]);
-  return l.pid > 0 && c == '\n';
-}
+using dorv::bench::SimulatedLogger;
+using dorv::bench::Spawn;
 
 // Runs dorv with its output discarded; the seconds it took, negative when
 // it failed.
@@ -102,12 +64,16 @@ int main(int argc, char** argv) {
   int code = 0;
   {
     const int coms[] = {11, 12, 13};
-    Logger loggers[3];
-    for (int i = 0; i < 3; ++i)
-      if (!StartLogger(loggers[i], binDir, coms[i], records)) {
+    SimulatedLogger loggers[3];
+    for (int i = 0; i < 3; ++i) {
+      const std::string com = std::to_string(coms[i]);
+      if (!loggers[i].Start(binDir,
+                            {"--com", com, "--serial", "DORV00" + com, "--records",
+                             std::to_string(records), "--seed", com, "--pace-baud", "115200"})) {
         std::fprintf(stderr, "dorv-bench-cli: the simulated logger COM%d did not start\n", coms[i]);
         return 1;
       }
+    }
     // Each logger alone, then all three at once.
     double slowest = 0;
     for (int com : coms) {

@@ -22,8 +22,9 @@
 #include <string>
 #include <thread>
 
-#include "app/program.h"
 #include "app/main_window.h"
+#include "app/program.h"
+#include "bench_logger.h"
 #include "files/csv_file.h"
 #include "files/firmware_image.h"
 #include "platform/port_namespace.h"
@@ -42,36 +43,6 @@ double WireSeconds(double bytes) {
 }
 double Since(Clock::time_point t) {
   return std::chrono::duration<double>(Clock::now() - t).count();
-}
-
-struct Logger {
-  pid_t pid = -1;
-  ~Logger() {
-    if (pid > 0) {
-      kill(pid, SIGTERM);
-      waitpid(pid, nullptr, 0);
-    }
-  }
-};
-
-// Starts the simulated logger (next to this program) and waits until ready.
-bool StartLogger(Logger& l, const std::string& binDir, int records) {
-  int fds[2];
-  if (pipe(fds) != 0) return false;
-  l.pid = fork();
-  if (l.pid == 0) {
-    dup2(fds[1], 1);
-    std::string rec = std::to_string(records);
-    execl((binDir + "/dorv-logger-sim").c_str(), "dorv-logger-sim", "--com", "7", "--records",
-          rec.c_str(), "--pace-baud", "115200", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(fds[1]);
-  char c;
-  while (read(fds[0], &c, 1) == 1 && c != '\n') {
-  }
-  close(fds[0]);
-  return true;
 }
 
 double CpuSeconds(int who) {
@@ -170,8 +141,10 @@ int main(int, char** argv) {
 
   // (4) A paced download of 5000 records through the serial layer.
   const int kRecords = 5000;
-  Logger logger;
-  if (!StartLogger(logger, binDir, kRecords)) return 1;
+  bench::SimulatedLogger logger;
+  if (!logger.Start(binDir,
+                    {"--com", "7", "--records", std::to_string(kRecords), "--pace-baud", "115200"}))
+    return 1;
   if (!RunUntil([&] { return f.LoggerReady == 1 && f.Timer1->Interval() == 1000; }, 20)) {
     std::fprintf(stderr, "the simulated logger did not answer\n");
     return 1;

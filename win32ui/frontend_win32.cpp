@@ -1,9 +1,5 @@
 #include "win32ui/frontend_win32.h"
 
-#include <cstdio>
-#include <cstring>
-
-#include "dorv_version.h"
 #include "serial/port_chooser.h"
 #include "win32ui/modals_win32.h"
 #include "win32ui/win32.h"
@@ -56,22 +52,7 @@ int Frontend::Run(ui::TApplication& app) {
 }
 
 int WindowMain(int argc, char** argv, Frontend& frontend) {
-  static const char kUsage[] =
-      "usage: dorv-updater [--help] [--version]\n"
-      "Opens the DORV logger utility's window. The utility finds the logger by itself\n"
-      "on the USB serial ports; only one copy runs at a time.\n";
-  for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--help")) {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    if (!std::strcmp(argv[i], "--version")) {
-      std::printf("dorv-updater %s\n", DORV_VERSION);
-      return 0;
-    }
-    std::fprintf(stderr, "dorv-updater: unknown argument: %s\n%s", argv[i], kUsage);
-    return 2;
-  }
+  if (int code = app::WindowProgramArguments(argc, argv); code >= 0) return code;
   return app::RunProgram(frontend.Hooks());
 }
 

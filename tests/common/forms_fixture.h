@@ -4,16 +4,16 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include "app/program.h"
 #include "app/main_window.h"
+#include "app/program.h"
 #include "common/process.h"
+#include "dialogs/device_id_dialog.h"
+#include "dialogs/reservation_dialog.h"
+#include "dialogs/wait_option_dialog.h"
 #include "ui/application.h"
 #include "ui/headless_modals.h"
 #include "viewer/graph_window.h"
-#include "dialogs/device_id_dialog.h"
 #include "viewer/statistics_window.h"
-#include "dialogs/reservation_dialog.h"
-#include "dialogs/wait_option_dialog.h"
 
 namespace dorv::testing {
 

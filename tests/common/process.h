@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "common/file_helpers.h"
+
 namespace dorv::testing {
 
 inline std::string BinDir() {
@@ -204,35 +206,5 @@ class BackgroundProcess {
   bool exited_ = false;
   int exitCode_ = -1;
 };
-
-// A file's bytes (empty when it cannot be read).
-inline std::string FileBytes(const std::string& path) {
-  std::string out;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return out;
-  char buf[65536];
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
-  std::fclose(f);
-  return out;
-}
-
-// The lines of a text file (empty when it does not exist).
-inline std::vector<std::string> ReadLines(const std::string& path) {
-  std::vector<std::string> lines;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return lines;
-  std::string cur;
-  for (int c; (c = std::fgetc(f)) != EOF;) {
-    if (c == '\n') {
-      lines.push_back(cur);
-      cur.clear();
-    } else {
-      cur += static_cast<char>(c);
-    }
-  }
-  if (!cur.empty()) lines.push_back(cur);
-  std::fclose(f);
-  return lines;
-}
 
 }  // namespace dorv::testing

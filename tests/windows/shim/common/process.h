@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "common/file_helpers.h"
+
 // The POSIX call the fixtures use to point the program at a directory.
 inline int setenv(const char* name, const char* value, int /*overwrite*/) {
   return _putenv_s(name, value);
@@ -41,32 +43,5 @@ struct TempDir {
     std::filesystem::remove_all(path, ec);
   }
 };
-
-// A file's bytes (empty when it cannot be read).
-inline std::string FileBytes(const std::string& path) {
-  std::string out;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return out;
-  char buf[65536];
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
-  std::fclose(f);
-  return out;
-}
-
-// The lines of a text file (empty when it does not exist).
-inline std::vector<std::string> ReadLines(const std::string& path) {
-  std::vector<std::string> lines;
-  std::string cur;
-  for (char c : FileBytes(path)) {
-    if (c == '\n') {
-      lines.push_back(cur);
-      cur.clear();
-    } else {
-      cur += c;
-    }
-  }
-  if (!cur.empty()) lines.push_back(cur);
-  return lines;
-}
 
 }  // namespace dorv::testing
